@@ -1,0 +1,15 @@
+# One interface target carries the flags every part of the program is built with.
+add_library(tp_common INTERFACE)
+target_compile_options(tp_common INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(tp_common INTERFACE
+    QT_NO_CAST_FROM_ASCII
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+    QT_NO_KEYWORDS
+    TUNEPRESS_WEBSITE_URL="${TUNEPRESS_WEBSITE_URL}"
+    TUNEPRESS_SUPPORT_EMAIL="${TUNEPRESS_SUPPORT_EMAIL}")
+
+if(TUNEPRESS_SANITIZE)
+    target_compile_options(tp_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                               -fno-sanitize-recover=undefined)
+    target_link_options(tp_common INTERFACE -fsanitize=address,undefined)
+endif()

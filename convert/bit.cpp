@@ -1,0 +1,94 @@
+#include "convert/bit.h"
+
+#include "convert/errortrap.h"
+
+#include <cmath>
+#include <charconv>
+#include <limits>
+#include <string>
+
+namespace Bit {
+
+namespace {
+
+bool IsSkipped(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n');
+}
+
+bool IsDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+} // namespace
+
+double LenientNumber(const QString& text)
+{
+    // Collect the longest prefix that forms a number, then let the C library read it.
+    std::string number;
+    bool digits = false;
+    bool point = false;
+    bool exponent = false;
+    bool exponentDigits = false;
+    bool signAllowed = true;
+    for (const QChar c : text) {
+        if (IsSkipped(c))
+            continue;
+        if (signAllowed && (c == QLatin1Char('+') || c == QLatin1Char('-'))) {
+            number += char(c.unicode());
+            signAllowed = false;
+            continue;
+        }
+        signAllowed = false;
+        if (IsDigit(c)) {
+            number += char(c.unicode());
+            (exponent ? exponentDigits : digits) = true;
+        } else if (c == QLatin1Char('.') && !point && !exponent) {
+            number += '.';
+            point = true;
+        } else if ((c == QLatin1Char('e') || c == QLatin1Char('E') || c == QLatin1Char('d') ||
+                    c == QLatin1Char('D')) &&
+                   digits && !exponent) {
+            number += 'e';
+            exponent = true;
+            signAllowed = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return 0.0;
+    if (exponent && !exponentDigits)
+        number.erase(number.find('e'));
+    if (number.front() == '+')
+        number.erase(0, 1);
+    // from_chars reads in the C locale whatever the user's locale is.
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        const bool tiny = number.find("e-") != std::string::npos;
+        const bool negative = number.front() == '-';
+        return tiny ? 0.0
+                    : (negative ? -1.0 : 1.0) * std::numeric_limits<double>::max();
+    }
+    return value;
+}
+
+std::int16_t changeKBPS(const QString& text)
+{
+    QString bare = text;
+    bare.remove(QStringLiteral("kbps"), Qt::CaseInsensitive);
+    while (bare.startsWith(QLatin1Char(' ')))
+        bare.remove(0, 1);
+    while (bare.endsWith(QLatin1Char(' ')))
+        bare.chop(1);
+
+    const double rounded = std::nearbyint(LenientNumber(bare));
+    if (!(rounded >= std::numeric_limits<std::int16_t>::min() &&
+          rounded <= std::numeric_limits<std::int16_t>::max()))
+        throw tp::ApplicationError(QStringLiteral("Overflow"));
+    return static_cast<std::int16_t>(rounded);
+}
+
+} // namespace Bit

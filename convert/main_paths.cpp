@@ -1,0 +1,153 @@
+#include "convert/main_paths.h"
+
+#include "convert/errortrap.h"
+
+#include <QFile>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Main {
+
+namespace {
+
+bool StatPath(const QString& path, struct stat& facts)
+{
+    if (path.isEmpty() || path.contains(QChar(u'\0')))
+        return false;
+    return ::stat(QFile::encodeName(path).constData(), &facts) == 0;
+}
+
+QString SystemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Replaces each pair of separators by one, left to right, pairs not overlapping.
+QString CollapsePairs(QStringView text, QChar separator)
+{
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        result.append(text[i]);
+        if (text[i] == separator && i + 1 < text.size() && text[i + 1] == separator)
+            ++i;
+    }
+    return result;
+}
+
+} // namespace
+
+bool FileExists(const QString& path)
+{
+    struct stat facts {};
+    return StatPath(path, facts) && !S_ISDIR(facts.st_mode);
+}
+
+bool FolderExists(const QString& path)
+{
+    struct stat facts {};
+    return StatPath(path, facts) && S_ISDIR(facts.st_mode);
+}
+
+QString FolderOfPath(const QString& path, QChar separator)
+{
+    const qsizetype last = path.lastIndexOf(separator);
+    return last < 0 ? QString() : path.left(last + 1);
+}
+
+QString FileNameOfPath(const QString& path, QChar separator)
+{
+    return path.mid(path.lastIndexOf(separator) + 1);
+}
+
+QString StripExtension(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot >= 1 ? name.left(dot) : name;
+}
+
+QString CollapseBackslashes(const QString& path, QChar separator)
+{
+    if (!path.startsWith(separator))
+        return CollapsePairs(path, separator);
+
+    qsizetype first = 0;
+    while (first < path.size() && path[first] == separator)
+        ++first;
+    // A network path keeps its two leading backslashes; "/" has no such prefix.
+    const QString prefix = separator == QLatin1Char('\\') ? QStringLiteral("\\\\")
+                                                          : QString(separator);
+    return prefix + CollapsePairs(QStringView(path).mid(first), separator);
+}
+
+void DeleteFileQuiet(const QString& path)
+{
+    Platform::PumpEvents();
+    if (path.isEmpty() || path.contains(QChar(u'\0')))
+        return;
+    if (::unlink(QFile::encodeName(path).constData()) == 0)
+        return;
+    try {
+        DeleteFileForced(path);
+    } catch (...) {
+        // A file that cannot be deleted is passed over in silence.
+    }
+}
+
+void DeleteFileForced(const QString& path)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    struct stat facts {};
+    if (path.contains(QChar(u'\0')) || ::lstat(encoded.constData(), &facts) != 0)
+        throw tp::ApplicationError(QStringLiteral("File not found: ") + path);
+    if (S_ISDIR(facts.st_mode))
+        throw tp::ApplicationError(QStringLiteral("Not a file: ") + path);
+    if (!S_ISLNK(facts.st_mode))
+        ::chmod(encoded.constData(), (facts.st_mode | S_IWUSR) & 07777);
+    if (::unlink(encoded.constData()) != 0)
+        throw tp::ApplicationError(QStringLiteral("Cannot delete ") + path +
+                                   QStringLiteral(": ") + SystemErrorText(errno));
+}
+
+void WriteBytesIfMissing(const QByteArray& bytes, const QString& path,
+                         QFileDevice::Permissions permissions)
+{
+    Platform::PumpEvents();
+    if (FileExists(path))
+        return;
+    WriteFileAtomically(bytes, path, permissions);
+}
+
+void WriteTextFile(const QString& text, const QString& path)
+{
+    WriteFileAtomically((text + QStringLiteral("\r\n")).toUtf8(), path,
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+void WriteFileAtomically(const QByteArray& bytes, const QString& path,
+                         QFileDevice::Permissions permissions)
+{
+    const QString folder = FolderOfPath(path);
+    QTemporaryFile partial((folder.isEmpty() ? QStringLiteral("./") : folder) + QStringLiteral(".") +
+                           FileNameOfPath(path) + QStringLiteral(".XXXXXX"));
+    if (!partial.open())
+        throw tp::ApplicationError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
+                                   partial.errorString());
+    if (partial.write(bytes) != bytes.size() || !partial.flush() ||
+        !partial.setPermissions(permissions))
+        throw tp::ApplicationError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
+                                   partial.errorString());
+    partial.close();
+    if (std::rename(QFile::encodeName(partial.fileName()).constData(),
+                    QFile::encodeName(path).constData()) != 0)
+        throw tp::ApplicationError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
+                                   SystemErrorText(errno));
+    partial.setAutoRemove(false);
+}
+
+} // namespace Main

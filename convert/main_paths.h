@@ -1,0 +1,51 @@
+#pragma once
+
+#include "convert/platform.h"
+
+#include <QByteArray>
+#include <QFileDevice>
+#include <QString>
+
+// The small path and file functions that the whole program shares. The path functions only
+// look for the separator and "."; the separator style defaults to the platform's own.
+namespace Main {
+
+// Whether a file (not a folder) can be found at the path. Never throws.
+bool FileExists(const QString& path);
+
+// Whether a folder can be found at the path. Never throws.
+bool FolderExists(const QString& path);
+
+// The text up to and including the last separator; "" when there is none.
+QString FolderOfPath(const QString& path, QChar separator = Platform::NativeSeparator);
+
+// The text after the last separator; the whole text when there is none.
+QString FileNameOfPath(const QString& path, QChar separator = Platform::NativeSeparator);
+
+// The name without the part after its last ".", unless that "." is the first character.
+QString StripExtension(const QString& name);
+
+// Reduces doubled separators left by joining a folder that ends in one with a name.
+QString CollapseBackslashes(const QString& path, QChar separator = Platform::NativeSeparator);
+
+// Deletes a file if it can; reports nothing, never throws. Lets window events run first.
+void DeleteFileQuiet(const QString& path);
+
+// Deletes a file whatever its permissions; throws tp::ApplicationError on failure.
+void DeleteFileForced(const QString& path);
+
+// Writes the bytes to a new file unless a file is already there. The file appears under its
+// name only once it is whole. Throws tp::ApplicationError on failure.
+void WriteBytesIfMissing(const QByteArray& bytes, const QString& path,
+                         QFileDevice::Permissions permissions = QFileDevice::ReadOwner |
+                                                                QFileDevice::WriteOwner);
+
+// Writes the text and a CR LF, replacing any file of that name. Throws on failure.
+void WriteTextFile(const QString& text, const QString& path);
+
+// Writes the bytes under a temporary name beside the path, then renames it into place, so
+// the path never names a partly written file. Throws tp::ApplicationError on failure.
+void WriteFileAtomically(const QByteArray& bytes, const QString& path,
+                         QFileDevice::Permissions permissions);
+
+} // namespace Main

@@ -1,0 +1,100 @@
+#include "convert/platform.h"
+
+#include "convert/errortrap.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Platform {
+
+namespace {
+
+QByteArray Encoded(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+bool HasNul(const QString& path)
+{
+    return path.contains(QChar(u'\0'));
+}
+
+} // namespace
+
+int PathLimit()
+{
+    return PATH_MAX;
+}
+
+void PumpEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+QString TempFolder()
+{
+    const QString fromEnvironment = qEnvironmentVariable("TEMP");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+
+    const QString folder = QDir::tempPath() + QStringLiteral("/tunepress-studio-") +
+                           QString::number(::getuid());
+    const QByteArray encoded = Encoded(folder);
+    if (::mkdir(encoded.constData(), 0700) != 0 && errno != EEXIST)
+        throw tp::ApplicationError(QStringLiteral("Cannot create the temporary folder ") + folder);
+
+    struct stat facts {};
+    if (::lstat(encoded.constData(), &facts) != 0 || !S_ISDIR(facts.st_mode) ||
+        facts.st_uid != ::getuid())
+        throw tp::ApplicationError(QStringLiteral("The temporary folder ") + folder +
+                                   QStringLiteral(" is not a folder of this user"));
+    if ((facts.st_mode & 077) != 0 && ::chmod(encoded.constData(), 0700) != 0)
+        throw tp::ApplicationError(QStringLiteral("Cannot make the temporary folder ") + folder +
+                                   QStringLiteral(" private"));
+    return folder;
+}
+
+int FileAttributes(const QString& path)
+{
+    if (path.isEmpty() || HasNul(path))
+        return -1;
+    const QByteArray encoded = Encoded(path);
+    struct stat own {};
+    if (::lstat(encoded.constData(), &own) != 0)
+        return -1;
+
+    int attributes = 0;
+    struct stat target {};
+    const bool targetReadable = ::stat(encoded.constData(), &target) == 0;
+    if (S_ISLNK(own.st_mode))
+        attributes |= ReparsePoint;
+    if (targetReadable && S_ISDIR(target.st_mode))
+        attributes |= Directory;
+    if (targetReadable && S_ISREG(target.st_mode))
+        attributes |= Archive;
+    if (!S_ISREG(own.st_mode) && !S_ISDIR(own.st_mode))
+        attributes |= System;
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(NativeSeparator))
+        trimmed.chop(1);
+    if (trimmed.section(NativeSeparator, -1).startsWith(QLatin1Char('.')))
+        attributes |= Hidden;
+    if (::access(encoded.constData(), W_OK) != 0)
+        attributes |= ReadOnly;
+    return attributes;
+}
+
+bool IsPrivateToUser(const QString& path)
+{
+    struct stat facts {};
+    if (HasNul(path) || ::lstat(Encoded(path).constData(), &facts) != 0)
+        return false;
+    return S_ISREG(facts.st_mode) && facts.st_uid == ::getuid() && (facts.st_mode & 022) == 0;
+}
+
+} // namespace Platform

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+// Facts of the platform that the program's rules are written against, each kept in one place.
+namespace Platform {
+
+// The separator that paths are built with.
+inline constexpr QChar NativeSeparator = QLatin1Char('/');
+
+// The longest path the platform accepts.
+int PathLimit();
+
+// Lets pending window events run. Long work calls this at its fixed points.
+void PumpEvents();
+
+// The folder that stands in for TEMP, read afresh on every call: the TEMP variable when set,
+// otherwise a private per-user folder under the system temp location, created on demand.
+// Throws tp::ApplicationError when no such private folder can be had.
+QString TempFolder();
+
+// Attribute bits of a path, computed from POSIX facts in the familiar values.
+enum Attribute : int {
+    ReadOnly = 1,
+    Hidden = 2,
+    System = 4,
+    Directory = 16,
+    Archive = 32,
+    ReparsePoint = 1024,
+};
+
+// The attribute value of a path, or -1 when its facts cannot be read.
+int FileAttributes(const QString& path);
+
+// Whether a path is owned by the current user and cannot be written by anyone else.
+bool IsPrivateToUser(const QString& path);
+
+} // namespace Platform
