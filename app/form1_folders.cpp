@@ -3,3 +3,7 @@
 void Form1::PushButton3_Click()
 {
 }
+
+void Form1::PushButton7_Click()
+{
+}

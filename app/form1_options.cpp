@@ -36,7 +36,3 @@ void Form1::Option2_Click()
 {
     saveOptions();
 }
-
-void Form1::PushButton7_Click()
-{
-}

@@ -2,15 +2,7 @@
 
 #include "filelist/listview1.h"
 
-void Form1::PushButton1_Click()
-{
-}
-
 void Form1::PushButton4_Click()
-{
-}
-
-void Form1::PushButton5_Click()
 {
 }
 
