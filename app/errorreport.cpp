@@ -2,8 +2,8 @@
 
 #include "convert/errortrap.h"
 
-void ShowApplicationError(tp::Dialogs& dialogs, const QString& description,
-                          const QString& location, int line)
+void ShowApplicationError(tp::Dialogs& dialogs, const QString& description, const QString& location,
+                          int line)
 {
     dialogs.messageBox(tp::ApplicationErrorText(description, location, line),
                        QStringLiteral("Application Error"), tp::MessageButtons::Ok,

@@ -19,7 +19,6 @@
 #include <QScreen>
 #include <QStyle>
 #include <QUrl>
-
 #include <cmath>
 #include <cstdlib>
 
@@ -72,8 +71,8 @@ QString Form1::ProductTitle()
 QStringList Form1::BitrateEntries()
 {
     QStringList entries;
-    for (const int kbps : {320, 256, 224, 192, 160, 144, 128, 112, 96, 80, 64, 56, 48, 40, 32, 24,
-                           16, 8})
+    for (const int kbps :
+         {320, 256, 224, 192, 160, 144, 128, 112, 96, 80, 64, 56, 48, 40, 32, 24, 16, 8})
         entries << QString::number(kbps) + QStringLiteral(" kbps");
     return entries;
 }
@@ -150,10 +149,10 @@ void Form1::createControls()
     place(Option2, QStringLiteral("Option2"), Twips(240, 1410, 3615, 255));
 
     // Tab order as designed: Command1 first, so it holds the focus when the window opens.
-    const QList<QWidget*> tabOrder{Command1,    listView1,   ProgressBar1, Frame2,  Combo1,
-                                   PushButton1, PushButton3, PushButton2,  PushButton4,
-                                   PushButton5, Frame1,      Frame3,       Text1,   PushButton7,
-                                   Option1,     Option2};
+    const QList<QWidget*> tabOrder{Command1,    listView1,   ProgressBar1, Frame2,
+                                   Combo1,      PushButton1, PushButton3,  PushButton2,
+                                   PushButton4, PushButton5, Frame1,       Frame3,
+                                   Text1,       PushButton7, Option1,      Option2};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     Command1->setFocus();

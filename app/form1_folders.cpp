@@ -1,9 +1,5 @@
 #include "app/form1.h"
 
-void Form1::PushButton3_Click()
-{
-}
+void Form1::PushButton3_Click() {}
 
-void Form1::PushButton7_Click()
-{
-}
+void Form1::PushButton7_Click() {}

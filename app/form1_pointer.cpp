@@ -1,6 +1,5 @@
-#include "app/form1.h"
-
 #include "app/cursorfile.h"
+#include "app/form1.h"
 #include "filelist/listview1.h"
 
 #include <QEvent>

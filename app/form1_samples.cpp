@@ -1,5 +1,3 @@
 #include "app/form1.h"
 
-void Form1::PushButton5_Click()
-{
-}
+void Form1::PushButton5_Click() {}

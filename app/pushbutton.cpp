@@ -1,5 +1,7 @@
 #include "app/pushbutton.h"
 
+#include <QMouseEvent>
+
 PushButton::PushButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
 {
     setMouseTracking(true);
@@ -10,4 +12,6 @@ void PushButton::mouseMoveEvent(QMouseEvent* event)
 {
     Q_EMIT mouseMoved();
     QPushButton::mouseMoveEvent(event);
+    // The move belongs to the button; the window beneath must not reset the pointer.
+    event->accept();
 }

@@ -14,8 +14,7 @@ public:
 
     tp::MessageAnswer messageBox(const QString& text, const QString& title,
                                  tp::MessageButtons buttons, tp::MessageIcon icon) override;
-    QString inputBox(const QString& prompt, const QString& title,
-                     const QString& proposed) override;
+    QString inputBox(const QString& prompt, const QString& title, const QString& proposed) override;
     QStringList openFileNames(const QString& title, const QString& filter) override;
     QString browseForFolder(const QString& prompt, const QString& startFolder) override;
     bool openUrl(const QUrl& url) override;

@@ -14,13 +14,11 @@ QString Full(const QString& key)
 SettingsStore::SettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                              ApplicationName()))
-{
-}
+{}
 
 SettingsStore::SettingsStore(const QString& fileName)
     : m_settings(std::make_unique<QSettings>(fileName, QSettings::IniFormat))
-{
-}
+{}
 
 QString SettingsStore::ApplicationName()
 {

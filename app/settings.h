@@ -2,7 +2,6 @@
 
 #include <QSettings>
 #include <QString>
-
 #include <memory>
 
 // The keys of the settings store and their defaults, in one place.

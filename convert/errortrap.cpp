@@ -4,8 +4,7 @@ namespace tp {
 
 ApplicationError::ApplicationError(const QString& description)
     : std::runtime_error(description.toStdString()), m_description(description)
-{
-}
+{}
 
 QString ApplicationErrorText(const QString& description, const QString& location, int line)
 {
@@ -27,8 +26,7 @@ QString FolderSearchLocation()
 
 ErrorTrap::ErrorTrap(QString location, ErrorReporter reporter)
     : m_location(std::move(location)), m_reporter(std::move(reporter))
-{
-}
+{}
 
 void ErrorTrap::report(const QString& description) noexcept
 {

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-
 #include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,13 +41,15 @@ QString TempFolder()
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
 
-    const QString folder = QDir::tempPath() + QStringLiteral("/tunepress-studio-") +
-                           QString::number(::getuid());
+    const QString folder =
+        QDir::tempPath() + QStringLiteral("/tunepress-studio-") + QString::number(::getuid());
     const QByteArray encoded = Encoded(folder);
     if (::mkdir(encoded.constData(), 0700) != 0 && errno != EEXIST)
         throw tp::ApplicationError(QStringLiteral("Cannot create the temporary folder ") + folder);
 
-    struct stat facts {};
+    struct stat facts
+    {
+    };
     if (::lstat(encoded.constData(), &facts) != 0 || !S_ISDIR(facts.st_mode) ||
         facts.st_uid != ::getuid())
         throw tp::ApplicationError(QStringLiteral("The temporary folder ") + folder +
@@ -64,12 +65,16 @@ int FileAttributes(const QString& path)
     if (path.isEmpty() || HasNul(path))
         return -1;
     const QByteArray encoded = Encoded(path);
-    struct stat own {};
+    struct stat own
+    {
+    };
     if (::lstat(encoded.constData(), &own) != 0)
         return -1;
 
     int attributes = 0;
-    struct stat target {};
+    struct stat target
+    {
+    };
     const bool targetReadable = ::stat(encoded.constData(), &target) == 0;
     if (S_ISLNK(own.st_mode))
         attributes |= ReparsePoint;
@@ -91,7 +96,9 @@ int FileAttributes(const QString& path)
 
 bool IsPrivateToUser(const QString& path)
 {
-    struct stat facts {};
+    struct stat facts
+    {
+    };
     if (HasNul(path) || ::lstat(Encoded(path).constData(), &facts) != 0)
         return false;
     return S_ISREG(facts.st_mode) && facts.st_uid == ::getuid() && (facts.st_mode & 022) == 0;

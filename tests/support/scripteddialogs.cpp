@@ -22,8 +22,8 @@ QString ScriptedDialogs::inputBox(const QString& prompt, const QString& title,
 
 QStringList ScriptedDialogs::openFileNames(const QString& title, const QString& filter)
 {
-    shown.append({QStringLiteral("open"), filter, title, tp::MessageButtons::Ok,
-                  tp::MessageIcon::None, {}});
+    shown.append(
+        {QStringLiteral("open"), filter, title, tp::MessageButtons::Ok, tp::MessageIcon::None, {}});
     return openAnswers.isEmpty() ? QStringList() : openAnswers.dequeue();
 }
 
@@ -36,8 +36,12 @@ QString ScriptedDialogs::browseForFolder(const QString& prompt, const QString& s
 
 bool ScriptedDialogs::openUrl(const QUrl& url)
 {
-    shown.append({QStringLiteral("url"), url.toString(), QString(), tp::MessageButtons::Ok,
-                  tp::MessageIcon::None, {}});
+    shown.append({QStringLiteral("url"),
+                  url.toString(),
+                  QString(),
+                  tp::MessageButtons::Ok,
+                  tp::MessageIcon::None,
+                  {}});
     return true;
 }
 

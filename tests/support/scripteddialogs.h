@@ -5,7 +5,6 @@
 #include <QList>
 #include <QQueue>
 #include <QStringList>
-
 #include <functional>
 
 // Dialogs answered by the test script. Each dialog takes the next scripted answer of its kind
@@ -34,8 +33,7 @@ public:
 
     tp::MessageAnswer messageBox(const QString& text, const QString& title,
                                  tp::MessageButtons buttons, tp::MessageIcon icon) override;
-    QString inputBox(const QString& prompt, const QString& title,
-                     const QString& proposed) override;
+    QString inputBox(const QString& prompt, const QString& title, const QString& proposed) override;
     QStringList openFileNames(const QString& title, const QString& filter) override;
     QString browseForFolder(const QString& prompt, const QString& startFolder) override;
     bool openUrl(const QUrl& url) override;

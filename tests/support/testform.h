@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
-
 #include <memory>
 
 // A main window for a test: scripted dialogs, a settings file of its own in a temporary

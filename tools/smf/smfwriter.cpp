@@ -1,7 +1,6 @@
 #include "smfwriter.h"
 
 #include <QFile>
-
 #include <algorithm>
 #include <map>
 
@@ -67,7 +66,8 @@ QByteArray Encode(const Song& song)
     for (const Tempo& tempo : song.tempos) {
         const int us = tempo.microsecondsPerQuarter;
         tempoTrack.insert(
-            {{tempo.tick, 1}, Bytes({0xFF, 0x51, 0x03, (us >> 16) & 0xFF, (us >> 8) & 0xFF, us & 0xFF})});
+            {{tempo.tick, 1},
+             Bytes({0xFF, 0x51, 0x03, (us >> 16) & 0xFF, (us >> 8) & 0xFF, us & 0xFF})});
     }
     file += Chunk(tempoTrack);
 

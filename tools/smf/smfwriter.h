@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-
 #include <cstdint>
 
 // Writes Standard MIDI files (format 1) for tests, benchmarks and the bundled samples.
@@ -19,8 +18,8 @@ struct Note
 
 struct Track
 {
-    int channel = 0;   // 0..15; 9 is the drum channel
-    int program = 0;   // General MIDI program, ignored on the drum channel
+    int channel = 0; // 0..15; 9 is the drum channel
+    int program = 0; // General MIDI program, ignored on the drum channel
     QString name;
     QList<Note> notes;
 };

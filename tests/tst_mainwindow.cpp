@@ -1,0 +1,418 @@
+#include "app/form1.h"
+#include "app/progressbar.h"
+#include "app/pushbutton.h"
+#include "filelist/listview1.h"
+#include "testform.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+QString LoadReport(const ScriptedDialogs& dialogs, int line)
+{
+    for (const auto& shown : dialogs.messages())
+        if (shown.text.contains(QStringLiteral("in Tunepress2021/08/31.Form1.Form_Load at line ") +
+                                QString::number(line) + QStringLiteral("\r\r")))
+            return shown.text;
+    return QString();
+}
+
+// A program folder without the optional files.
+QString EmptyProgramFolder(const QTemporaryDir& folder)
+{
+    const QString path = folder.filePath(QStringLiteral("program"));
+    QDir().mkpath(path);
+    return path;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstStartRestoresDefaultsAndWritesThemBack();
+    void storedChoicesAreRestored();
+    void optionPairBothFalseLeavesBothCleared();
+    void badStoredValuesAreReportedWithTheirLine_data();
+    void badStoredValuesAreReportedWithTheirLine();
+    void emptyStoredOutputFolderStaysEmpty();
+    void unresolvableDesktopReportsLine174AndLeavesFolderEmpty();
+    void layoutMatchesTheDesign_data();
+    void layoutMatchesTheDesign();
+    void windowIsFixedAndFocusStartsOnHiddenButton();
+    void bitrateListHoldsTheEighteenEntriesInOrder();
+    void appTitleIsCutAtLastBlank_data();
+    void appTitleIsCutAtLastBlank();
+    void webVisitOnlyOnDrawOfSeven_data();
+    void webVisitOnlyOnDrawOfSeven();
+    void skinAppliesOnlyWhenTheFileIsThere();
+    void pointerFollowsTheHoverRules();
+    void hourglassIsLeftAloneByHoverHandlers();
+    void progressBarTakesAnyValueAndShowsItsText();
+    void changeHandlersWriteStraightBack();
+};
+
+void TestMainWindow::firstStartRestoresDefaultsAndWritesThemBack()
+{
+    TestForm t;
+    Form1& form = t.load();
+    QCOMPARE(t.dialogs.messages().size(), 0);
+    QCOMPARE(form.Combo1->currentText(), QStringLiteral("48 kbps"));
+    QCOMPARE(form.Text1->text(), t.desktop + QStringLiteral("/"));
+    QVERIFY(form.Option1->isChecked());
+    QVERIFY(!form.Option2->isChecked());
+    QVERIFY(form.Frame3->isEnabled());
+    QCOMPARE(t.settings->GetSetting(SettingKeys::Kbps, QStringLiteral("absent")),
+             QStringLiteral("48 kbps"));
+    QCOMPARE(t.settings->GetSetting(SettingKeys::OutputFolder, QStringLiteral("absent")),
+             t.desktop + QStringLiteral("/"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Tunepress Studio"));
+    QCOMPARE(form.appTitle(), QStringLiteral("Tunepress"));
+    QCOMPARE(form.listView1->headerItem()->text(0), QStringLiteral("MIDI File(s)"));
+    QCOMPARE(form.listView1->header()->sectionSize(0), 7000 / 15);
+    QCOMPARE(form.listView1->count(), 0);
+}
+
+void TestMainWindow::storedChoicesAreRestored()
+{
+    TestForm t;
+    t.settings->SaveSetting(SettingKeys::Kbps, QStringLiteral("320 kbps"));
+    t.settings->SaveSetting(SettingKeys::OutputFolder, QStringLiteral("/srv/out"));
+    t.settings->SaveSetting(SettingKeys::Option1, QStringLiteral("False"));
+    t.settings->SaveSetting(SettingKeys::Option2, QStringLiteral("True"));
+    Form1& form = t.load();
+    QCOMPARE(t.dialogs.messages().size(), 0);
+    QCOMPARE(form.Combo1->currentText(), QStringLiteral("320 kbps"));
+    QCOMPARE(form.Text1->text(), QStringLiteral("/srv/out"));
+    QVERIFY(!form.Option1->isChecked());
+    QVERIFY(form.Option2->isChecked());
+    QVERIFY(!form.Frame3->isEnabled());
+}
+
+void TestMainWindow::optionPairBothFalseLeavesBothCleared()
+{
+    TestForm t;
+    t.settings->SaveSetting(SettingKeys::Option1, QStringLiteral("0"));
+    t.settings->SaveSetting(SettingKeys::Option2, QStringLiteral("false"));
+    Form1& form = t.load();
+    QVERIFY(!form.Option1->isChecked());
+    QVERIFY(!form.Option2->isChecked());
+    QVERIFY(!form.Frame3->isEnabled());
+    // The pair stays exclusive for the user afterwards.
+    form.Option2->click();
+    form.Option1->click();
+    QVERIFY(form.Option1->isChecked());
+    QVERIFY(!form.Option2->isChecked());
+}
+
+void TestMainWindow::badStoredValuesAreReportedWithTheirLine_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("Option1 yes") << SettingKeys::Option1 << QStringLiteral("yes") << 176
+                                 << QStringLiteral("Type mismatch");
+    QTest::newRow("Option2 maybe") << SettingKeys::Option2 << QStringLiteral("maybe") << 178
+                                   << QStringLiteral("Type mismatch");
+    QTest::newRow("unknown bitrate") << SettingKeys::Kbps << QStringLiteral("999 kbps") << 172
+                                     << QStringLiteral("Invalid property value");
+}
+
+void TestMainWindow::badStoredValuesAreReportedWithTheirLine()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(int, line);
+    QFETCH(QString, description);
+    TestForm t;
+    t.settings->SaveSetting(key, value);
+    Form1& form = t.load();
+    QCOMPARE(t.dialogs.messages().size(), 1);
+    const QString report = LoadReport(t.dialogs, line);
+    QVERIFY2(report.startsWith(description + QStringLiteral("\r\n")), qPrintable(report));
+    QCOMPARE(t.dialogs.messages().first().title, QStringLiteral("Application Error"));
+    // Loading went on past the failed step.
+    QVERIFY(form.Frame3->isEnabled() == form.Option1->isChecked());
+    if (key == SettingKeys::Kbps) {
+        QCOMPARE(form.Combo1->currentIndex(), -1);
+        QCOMPARE(t.settings->GetSetting(SettingKeys::Kbps, QString()), value);
+    } else {
+        QVERIFY(form.Option1->isChecked());
+    }
+}
+
+void TestMainWindow::emptyStoredOutputFolderStaysEmpty()
+{
+    TestForm t;
+    t.settings->SaveSetting(SettingKeys::OutputFolder, QString());
+    Form1& form = t.load();
+    QCOMPARE(form.Text1->text(), QString());
+    QCOMPARE(t.settings->GetSetting(SettingKeys::OutputFolder, QStringLiteral("absent")),
+             QString());
+}
+
+void TestMainWindow::unresolvableDesktopReportsLine174AndLeavesFolderEmpty()
+{
+    TestForm t;
+    t.desktop.clear();
+    t.settings->SaveSetting(SettingKeys::OutputFolder, QStringLiteral("/stored/"));
+    Form1& form = t.load();
+    QVERIFY(!LoadReport(t.dialogs, 174).isEmpty());
+    QCOMPARE(form.Text1->text(), QString());
+}
+
+void TestMainWindow::layoutMatchesTheDesign_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QRect>("twips");
+    QTest::addColumn<QString>("caption");
+    auto row = [](const char* name, const char* parent, int l, int t, int w, int h,
+                  const QString& caption) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(parent)
+                            << QRect(l, t, w, h) << caption;
+    };
+    row("Command1", "Form1", -720, 2640, 615, 495, QStringLiteral("Command1"));
+    row("ListView1", "Form1", 120, 120, 7800, 2535, QString());
+    row("ProgressBar1", "Form1", 120, 7020, 7800, 405, QStringLiteral("Progress Bar"));
+    row("Frame2", "Form1", 120, 3710, 7800, 800, QStringLiteral("KBPS"));
+    row("Combo1", "Frame2", 240, 300, 7335, 345, QString());
+    row("PushButton1", "Form1", 120, 2750, 3840, 405, QStringLiteral("Add MIDI File(s)"));
+    row("PushButton3", "Form1", 4080, 2750, 3840, 405,
+        QStringLiteral("Add All MIDI File(s) In Folder"));
+    row("PushButton2", "Form1", 120, 6500, 7800, 405, QStringLiteral("Start Converting"));
+    row("PushButton4", "Form1", 120, 3260, 3840, 405, QStringLiteral("Clear List"));
+    row("PushButton5", "Form1", 4080, 3260, 3840, 405, QStringLiteral("Load Sample/Example Files"));
+    row("Frame1", "Form1", 120, 4560, 7800, 1815, QStringLiteral("Save Option"));
+    row("Frame3", "Frame1", 480, 510, 6840, 810, QString());
+    row("Text1", "Frame3", 240, 300, 5670, 345, QString());
+    row("PushButton7", "Frame3", 6000, 300, 600, 345, QStringLiteral("..."));
+    row("Option1", "Frame1", 240, 300, 3615, 255, QStringLiteral("Save results to this folder:"));
+    row("Option2", "Frame1", 240, 1410, 3615, 255,
+        QStringLiteral("Save results in folder of original file"));
+}
+
+void TestMainWindow::layoutMatchesTheDesign()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, parent);
+    QFETCH(QRect, twips);
+    QFETCH(QString, caption);
+    TestForm t;
+    Form1& form = t.load();
+    auto* widget = form.findChild<QWidget*>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->parentWidget()->objectName(), parent);
+    QCOMPARE(widget->geometry(),
+             QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        QCOMPARE(button->text(), caption);
+    else if (auto* frame = qobject_cast<QGroupBox*>(widget))
+        QCOMPARE(frame->title(), caption);
+    else if (auto* bar = qobject_cast<ProgressBar*>(widget))
+        QCOMPARE(bar->Text(), caption);
+    const QFont font = widget->font();
+    QCOMPARE(font.family(), QStringLiteral("Arial"));
+    QVERIFY(font.bold());
+    QCOMPARE(font.pointSizeF(), qobject_cast<PushButton*>(widget) ? 11.25 : 9.0);
+}
+
+void TestMainWindow::windowIsFixedAndFocusStartsOnHiddenButton()
+{
+    TestForm t;
+    Form1& form = t.load();
+    QCOMPARE(form.size(), QSize(8040 / 15, 7545 / 15));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::white));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(QApplication::focusWidget(), form.Command1);
+    QVERIFY(!form.rect().contains(form.Command1->geometry()));
+    // The tab order starts at the hidden button and runs through the list and the bar.
+    QCOMPARE(form.Command1->nextInFocusChain(), static_cast<QWidget*>(form.listView1));
+}
+
+void TestMainWindow::bitrateListHoldsTheEighteenEntriesInOrder()
+{
+    TestForm t;
+    Form1& form = t.load();
+    QStringList entries;
+    for (int i = 0; i < form.Combo1->count(); ++i)
+        entries << form.Combo1->itemText(i);
+    QCOMPARE(entries.size(), 18);
+    QCOMPARE(entries.first(), QStringLiteral("320 kbps"));
+    QCOMPARE(entries[6], QStringLiteral("128 kbps"));
+    QCOMPARE(entries.last(), QStringLiteral("8 kbps"));
+    QVERIFY(!form.Combo1->isEditable());
+}
+
+void TestMainWindow::appTitleIsCutAtLastBlank_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("product") << QStringLiteral("Tunepress Studio") << QStringLiteral("Tunepress");
+    const QString word = QStringLiteral("ninechars");
+    QStringList six(6, word);
+    QStringList four(4, word);
+    QTest::newRow("six nine-letter words")
+        << six.join(QLatin1Char(' ')) << four.join(QLatin1Char(' '));
+    // 41 characters after the first cut are cut again.
+    QTest::newRow("forty-one") << QStringLiteral("a") + QString(39, QLatin1Char('b')) +
+                                      QStringLiteral(" c d")
+                               << QStringLiteral("a") + QString(39, QLatin1Char('b'));
+}
+
+void TestMainWindow::appTitleIsCutAtLastBlank()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, expected);
+    QCOMPARE(Form1::SetAppTitle(title), expected);
+    QVERIFY(expected.size() <= 40);
+}
+
+void TestMainWindow::webVisitOnlyOnDrawOfSeven_data()
+{
+    QTest::addColumn<double>("fraction");
+    QTest::addColumn<bool>("visits");
+    QTest::newRow("draw 7") << 0.06 << true;
+    QTest::newRow("draw 7 upper edge") << 0.0699 << true;
+    QTest::newRow("draw 6") << 0.0599 << false;
+    QTest::newRow("draw 8") << 0.07 << false;
+    QTest::newRow("draw 1") << 0.0 << false;
+}
+
+void TestMainWindow::webVisitOnlyOnDrawOfSeven()
+{
+    QFETCH(double, fraction);
+    QFETCH(bool, visits);
+    TestForm t;
+    t.randomFraction = fraction;
+    Form1& form = t.load();
+    int urls = 0;
+    for (const auto& shown : t.dialogs.shown)
+        if (shown.kind == QStringLiteral("url")) {
+            ++urls;
+            QCOMPARE(shown.text, QStringLiteral(TUNEPRESS_WEBSITE_URL));
+        }
+    QCOMPARE(urls, visits ? 1 : 0);
+    // The rest of the start-up runs as usual.
+    QCOMPARE(form.Combo1->currentText(), QStringLiteral("48 kbps"));
+}
+
+void TestMainWindow::skinAppliesOnlyWhenTheFileIsThere()
+{
+    QTemporaryDir folder;
+    const QString program = EmptyProgramFolder(folder);
+    {
+        TestForm t;
+        Form1& form = t.load(program);
+        QCOMPARE(t.dialogs.messages().size(), 0);
+        QVERIFY(form.styleSheet().isEmpty());
+        QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::white));
+        QVERIFY(!form.MouseIcon().has_value());
+    }
+    QDir().mkpath(program + QStringLiteral("/x"));
+    QFile skin(program + QStringLiteral("/x/o.cjs"));
+    QVERIFY(skin.open(QIODevice::WriteOnly));
+    skin.write("QPushButton { color: rgb(1, 2, 3); }");
+    skin.close();
+    TestForm t;
+    Form1& form = t.load(program);
+    QCOMPARE(t.dialogs.messages().size(), 0);
+    QCOMPARE(form.styleSheet(), QStringLiteral("QPushButton { color: rgb(1, 2, 3); }"));
+    QCOMPARE(form.SkinFramework1.Options() & 1, 1);
+    QVERIFY(form.SkinFramework1.applyOptions());
+    QVERIFY(form.SkinFramework1.autoApplyNewWindows());
+    QVERIFY(form.palette().color(QPalette::Window) != QColor(Qt::white) ||
+            QApplication::palette().color(QPalette::Button) == QColor(Qt::white));
+}
+
+void TestMainWindow::pointerFollowsTheHoverRules()
+{
+    TestForm t;
+    Form1& form = t.load();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseMove(form.PushButton2, QPoint(10, 10));
+    QTRY_COMPARE(form.MousePointer(), Pointer::Custom);
+    QCOMPARE(form.cursor().shape(), form.MouseIcon() ? Qt::BitmapCursor : Qt::PointingHandCursor);
+    // The pointer covers the whole window, controls included.
+    QCOMPARE(form.Text1->cursor().shape(), form.cursor().shape());
+    form.Frame1_MouseMove();
+    QCOMPARE(form.MousePointer(), Pointer::Default);
+    QCOMPARE(form.Text1->cursor().shape(), Qt::IBeamCursor);
+    form.PushButton_MouseMove();
+    form.Text1_MouseMove();
+    QCOMPARE(form.MousePointer(), Pointer::Default);
+    form.PushButton_MouseMove();
+    form.Form_MouseMove();
+    QCOMPARE(form.MousePointer(), Pointer::Default);
+}
+
+void TestMainWindow::hourglassIsLeftAloneByHoverHandlers()
+{
+    TestForm t;
+    Form1& form = t.load();
+    form.setMousePointer(Pointer::Hourglass);
+    QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
+    QCOMPARE(form.listView1->cursor().shape(), Qt::WaitCursor);
+    form.PushButton_MouseMove();
+    form.Frame2_MouseMove();
+    form.Frame3_MouseMove();
+    form.Text1_MouseMove();
+    form.Form_MouseMove();
+    QCOMPARE(form.MousePointer(), Pointer::Hourglass);
+    QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
+}
+
+void TestMainWindow::progressBarTakesAnyValueAndShowsItsText()
+{
+    ProgressBar bar;
+    bar.setText(QStringLiteral("Processing: a.mid, Please wait.. 3"));
+    QCOMPARE(bar.text(), QStringLiteral("Processing: a.mid, Please wait.. 3"));
+    bar.SetValue(190);
+    QCOMPARE(bar.Value(), 190LL);
+    QCOMPARE(bar.value(), 100);
+    bar.SetValue(-5);
+    QCOMPARE(bar.value(), 0);
+    bar.SetValue(2.5);
+    QCOMPARE(bar.Value(), 2LL);
+    bar.SetValue(3.5);
+    QCOMPARE(bar.Value(), 4LL);
+    bar.SetValue(std::numeric_limits<double>::infinity());
+    QVERIFY(bar.Value() > 100);
+}
+
+void TestMainWindow::changeHandlersWriteStraightBack()
+{
+    TestForm t;
+    Form1& form = t.load();
+    form.Combo1->setCurrentText(QStringLiteral("128 kbps"));
+    QCOMPARE(t.settings->GetSetting(SettingKeys::Kbps, QString()), QStringLiteral("128 kbps"));
+    form.Text1->clear();
+    for (const QChar c : QStringLiteral("/ab"))
+        QTest::keyClick(form.Text1, c.toLatin1());
+    QCOMPARE(t.settings->GetSetting(SettingKeys::OutputFolder, QString()), QStringLiteral("/ab"));
+    form.Option2->click();
+    QCOMPARE(t.settings->GetSetting(SettingKeys::Option1, QString()), QStringLiteral("False"));
+    QCOMPARE(t.settings->GetSetting(SettingKeys::Option2, QString()), QStringLiteral("True"));
+    QVERIFY(!form.Frame3->isEnabled());
+    form.Option1->click();
+    QCOMPARE(t.settings->GetSetting(SettingKeys::Option1, QString()), QStringLiteral("True"));
+    QCOMPARE(t.settings->GetSetting(SettingKeys::Option2, QString()), QStringLiteral("False"));
+    QVERIFY(form.Frame3->isEnabled());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
