@@ -1,0 +1,47 @@
+// Starts the main window as a user sees it, with a settings file of its own, and saves a
+// picture of it. Run under a display (for example Xvfb): screenshot <output.png> [settings]
+#include "app/form1.h"
+#include "app/qtdialogs.h"
+#include "app/settings.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        qWarning("usage: screenshot <output.png> [settings-file]");
+        return 2;
+    }
+    const QString output = QString::fromLocal8Bit(argv[1]);
+    QTemporaryDir scratch;
+    SettingsStore settings(argc > 2 ? QString::fromLocal8Bit(argv[2])
+                                    : scratch.filePath(QStringLiteral("Quillmere.conf")));
+    QtDialogs dialogs;
+    Form1Environment environment;
+    environment.dialogs = &dialogs;
+    environment.settings = &settings;
+    environment.randomFraction = [] { return 0.5; };
+    environment.programFolder = QCoreApplication::applicationDirPath();
+    environment.desktopFolder = [] {
+        return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    };
+    Form1 form(environment);
+    dialogs.setOwner(&form);
+    form.Form_Load();
+    form.show();
+
+    int status = 1;
+    QTimer::singleShot(1500, &form, [&] {
+        const QPixmap picture =
+            form.screen()->grabWindow(0, form.x(), form.y(), form.width(), form.height());
+        status = picture.save(output) ? 0 : 1;
+        QApplication::quit();
+    });
+    QApplication::exec();
+    return status;
+}
