@@ -13,3 +13,8 @@ if(TUNEPRESS_SANITIZE)
                                                -fno-sanitize-recover=undefined)
     target_link_options(tp_common INTERFACE -fsanitize=address,undefined)
 endif()
+
+if(TUNEPRESS_FUZZ)
+    target_compile_options(tp_common INTERFACE -fsanitize=fuzzer-no-link,address,undefined)
+    target_link_options(tp_common INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,22 @@
+#include "convert/bit.h"
+#include "convert/errortrap.h"
+#include "fuzzinput.h"
+
+#include <cmath>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QString text = FuzzText(data, size);
+    const double number = Bit::LenientNumber(text);
+    if (std::isnan(number))
+        std::abort();
+    try {
+        const int kbps = Bit::changeKBPS(text);
+        if (kbps < -32768 || kbps > 32767)
+            std::abort();
+    } catch (const tp::ApplicationError&) {
+        // Overflow is the one failure the conversion may raise.
+    }
+    return 0;
+}

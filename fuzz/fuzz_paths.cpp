@@ -1,0 +1,23 @@
+#include "convert/main_paths.h"
+#include "fuzzinput.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QString path = FuzzText(data, size);
+    for (const QChar separator : {QChar(u'/'), QChar(u'\\')}) {
+        const QString folder = Main::FolderOfPath(path, separator);
+        const QString name = Main::FileNameOfPath(path, separator);
+        // The folder part and the name part always make up the whole text again.
+        if (folder + name != path)
+            std::abort();
+        const QString collapsed = Main::CollapseBackslashes(path, separator);
+        if (collapsed.size() > path.size() + 1)
+            std::abort();
+    }
+    const QString stem = Main::StripExtension(path);
+    if (!path.startsWith(stem))
+        std::abort();
+    return 0;
+}
