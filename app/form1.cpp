@@ -189,6 +189,7 @@ void Form1::connectHandlers()
     for (PushButton* pushButton :
          {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton7})
         connect(pushButton, &PushButton::mouseMoved, this, &Form1::PushButton_MouseMove);
+    connectListView1();
 }
 
 tp::ErrorReporter Form1::reporter()

@@ -16,6 +16,7 @@
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
+class QMimeData;
 class QPushButton;
 class QRadioButton;
 class QTreeWidgetItem;
@@ -113,6 +114,13 @@ public:
     void ListView1_ItemClick(QTreeWidgetItem* item);
     void ListView1_MouseMove(const QPoint& viewportPosition);
     void ListView1_MouseUp();
+    void ListView1_OLEDragOver(const QMimeData* data, Qt::DropAction& effect);
+    void ListView1_OLEDragDrop(const QMimeData* data);
+
+    // The list's own pointer, shown over the list while the window's pointer is the default.
+    int ListView1_MousePointer() const { return m_listView1Pointer; }
+    void setListView1MousePointer(int pointer);
+    const std::optional<QCursor>& ListView1_MouseIcon() const { return m_listView1Icon; }
 
     // The settings, the dialogs and the program folder the window works with.
     SettingsStore& settings() const { return *m_env.settings; }
@@ -136,6 +144,7 @@ protected:
 private:
     void createControls();
     void connectHandlers();
+    void connectListView1();
     void ApplySkin();
     QString DefaultOutputFolder() const;
     void applyPointer();
@@ -156,4 +165,6 @@ private:
     bool Dragging = false;
     QPersistentModelIndex DragItem;
     QPersistentModelIndex HitItem;
+    int m_listView1Pointer = Pointer::Default;
+    std::optional<QCursor> m_listView1Icon;
 };

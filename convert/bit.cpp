@@ -2,8 +2,8 @@
 
 #include "convert/errortrap.h"
 
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <string>
 
@@ -19,6 +19,34 @@ bool IsSkipped(QChar c)
 bool IsDigit(QChar c)
 {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Whether a number too far out for a double is too large rather than too small: its first
+// significant digit stands above the units once the exponent is applied.
+bool IsHuge(const std::string& number)
+{
+    const std::size_t mark = number.find('e');
+    const std::string mantissa = number.substr(0, mark);
+    long long exponent = 0;
+    if (mark != std::string::npos) {
+        std::string power = number.substr(mark + 1);
+        if (!power.empty() && power.front() == '+')
+            power.erase(0, 1);
+        const auto [end, error] =
+            std::from_chars(power.data(), power.data() + power.size(), exponent);
+        if (error == std::errc::result_out_of_range)
+            exponent = power.front() == '-' ? std::numeric_limits<int>::min()
+                                            : std::numeric_limits<int>::max();
+    }
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string::npos)
+        return false;
+    std::size_t point = mantissa.find('.');
+    if (point == std::string::npos)
+        point = mantissa.size();
+    const long long magnitude = first < point ? static_cast<long long>(point - first)
+                                              : -static_cast<long long>(first - point - 1);
+    return magnitude + exponent > 0;
 }
 
 } // namespace
@@ -67,10 +95,8 @@ double LenientNumber(const QString& text)
     double value = 0.0;
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
     if (error == std::errc::result_out_of_range) {
-        const bool tiny = number.find("e-") != std::string::npos;
         const bool negative = number.front() == '-';
-        return tiny ? 0.0
-                    : (negative ? -1.0 : 1.0) * std::numeric_limits<double>::max();
+        return IsHuge(number) ? (negative ? -1.0 : 1.0) * std::numeric_limits<double>::max() : 0.0;
     }
     return value;
 }

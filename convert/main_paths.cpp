@@ -4,10 +4,10 @@
 
 #include <QFile>
 #include <QTemporaryFile>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,13 +44,13 @@ QString CollapsePairs(QStringView text, QChar separator)
 
 bool FileExists(const QString& path)
 {
-    struct stat facts {};
+    struct stat facts = {};
     return StatPath(path, facts) && !S_ISDIR(facts.st_mode);
 }
 
 bool FolderExists(const QString& path)
 {
-    struct stat facts {};
+    struct stat facts = {};
     return StatPath(path, facts) && S_ISDIR(facts.st_mode);
 }
 
@@ -80,8 +80,8 @@ QString CollapseBackslashes(const QString& path, QChar separator)
     while (first < path.size() && path[first] == separator)
         ++first;
     // A network path keeps its two leading backslashes; "/" has no such prefix.
-    const QString prefix = separator == QLatin1Char('\\') ? QStringLiteral("\\\\")
-                                                          : QString(separator);
+    const QString prefix =
+        separator == QLatin1Char('\\') ? QStringLiteral("\\\\") : QString(separator);
     return prefix + CollapsePairs(QStringView(path).mid(first), separator);
 }
 
@@ -101,17 +101,17 @@ void DeleteFileQuiet(const QString& path)
 
 void DeleteFileForced(const QString& path)
 {
+    // Removing a name needs the right to write its folder, not the file: a read-only file
+    // goes like any other, and its permissions are left alone if the removal fails.
     const QByteArray encoded = QFile::encodeName(path);
-    struct stat facts {};
-    if (path.contains(QChar(u'\0')) || ::lstat(encoded.constData(), &facts) != 0)
+    struct stat facts = {};
+    if (path.isEmpty() || path.contains(QChar(u'\0')) || ::lstat(encoded.constData(), &facts) != 0)
         throw tp::ApplicationError(QStringLiteral("File not found: ") + path);
     if (S_ISDIR(facts.st_mode))
         throw tp::ApplicationError(QStringLiteral("Not a file: ") + path);
-    if (!S_ISLNK(facts.st_mode))
-        ::chmod(encoded.constData(), (facts.st_mode | S_IWUSR) & 07777);
     if (::unlink(encoded.constData()) != 0)
-        throw tp::ApplicationError(QStringLiteral("Cannot delete ") + path +
-                                   QStringLiteral(": ") + SystemErrorText(errno));
+        throw tp::ApplicationError(QStringLiteral("Cannot delete ") + path + QStringLiteral(": ") +
+                                   SystemErrorText(errno));
 }
 
 void WriteBytesIfMissing(const QByteArray& bytes, const QString& path,
@@ -120,33 +120,66 @@ void WriteBytesIfMissing(const QByteArray& bytes, const QString& path,
     Platform::PumpEvents();
     if (FileExists(path))
         return;
-    WriteFileAtomically(bytes, path, permissions);
+    WriteFileAtomically(bytes, path, permissions, Placement::KeepExisting);
 }
 
 void WriteTextFile(const QString& text, const QString& path)
 {
-    WriteFileAtomically((text + QStringLiteral("\r\n")).toUtf8(), path,
-                        QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // A file that is replaced keeps the permissions it had.
+    QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    struct stat facts = {};
+    if (StatPath(path, facts) && S_ISREG(facts.st_mode))
+        permissions = QFile::permissions(path);
+    WriteFileAtomically((text + QStringLiteral("\r\n")).toUtf8(), path, permissions,
+                        Placement::Replace);
 }
 
 void WriteFileAtomically(const QByteArray& bytes, const QString& path,
-                         QFileDevice::Permissions permissions)
+                         QFileDevice::Permissions permissions, Placement placement)
 {
+    const auto failure = [&path](const QString& reason) {
+        return tp::ApplicationError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
+                                    reason);
+    };
+    if (path.isEmpty() || path.contains(QChar(u'\0')))
+        throw failure(QStringLiteral("Invalid file name"));
+
+    // The partial file is hidden and named after the final one (cut short, so that a long
+    // name still leaves room for the suffix), in the same folder so that the rename is atomic.
     const QString folder = FolderOfPath(path);
-    QTemporaryFile partial((folder.isEmpty() ? QStringLiteral("./") : folder) + QStringLiteral(".") +
-                           FileNameOfPath(path) + QStringLiteral(".XXXXXX"));
+    QTemporaryFile partial((folder.isEmpty() ? QStringLiteral("./") : folder) +
+                           QStringLiteral(".") + FileNameOfPath(path).left(64) +
+                           QStringLiteral(".XXXXXX"));
     if (!partial.open())
-        throw tp::ApplicationError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
-                                   partial.errorString());
-    if (partial.write(bytes) != bytes.size() || !partial.flush() ||
-        !partial.setPermissions(permissions))
-        throw tp::ApplicationError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
-                                   partial.errorString());
+        throw failure(partial.errorString());
+    if (partial.write(bytes) != bytes.size() || !partial.flush())
+        throw failure(partial.errorString());
+    if (!partial.setPermissions(permissions))
+        throw failure(partial.errorString());
+    // The data must be on disk before the name is, or a crash could leave a short file under
+    // the final name.
+    if (::fsync(partial.handle()) != 0)
+        throw failure(SystemErrorText(errno));
     partial.close();
-    if (std::rename(QFile::encodeName(partial.fileName()).constData(),
-                    QFile::encodeName(path).constData()) != 0)
-        throw tp::ApplicationError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
-                                   SystemErrorText(errno));
+
+    const QByteArray from = QFile::encodeName(partial.fileName());
+    const QByteArray to = QFile::encodeName(path);
+    if (placement == Placement::KeepExisting) {
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
+            0) {
+            partial.setAutoRemove(false);
+            return;
+        }
+        const int error = errno;
+        // Another writer was quicker: its complete file stands and ours is dropped. A dangling
+        // link is no file, so it is replaced below like on file systems without this rename.
+        if (error == EEXIST && FileExists(path))
+            return;
+        if (error != EEXIST && error != EINVAL && error != ENOSYS)
+            throw failure(SystemErrorText(error));
+    }
+    if (::rename(from.constData(), to.constData()) != 0)
+        throw failure(SystemErrorText(errno));
     partial.setAutoRemove(false);
 }
 

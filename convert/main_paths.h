@@ -43,9 +43,14 @@ void WriteBytesIfMissing(const QByteArray& bytes, const QString& path,
 // Writes the text and a CR LF, replacing any file of that name. Throws on failure.
 void WriteTextFile(const QString& text, const QString& path);
 
+// What WriteFileAtomically does when a file of that name appears while it writes.
+enum class Placement { Replace, KeepExisting };
+
 // Writes the bytes under a temporary name beside the path, then renames it into place, so
-// the path never names a partly written file. Throws tp::ApplicationError on failure.
+// the path never names a partly written file. Throws tp::ApplicationError on failure and
+// leaves no file behind then.
 void WriteFileAtomically(const QByteArray& bytes, const QString& path,
-                         QFileDevice::Permissions permissions);
+                         QFileDevice::Permissions permissions,
+                         Placement placement = Placement::Replace);
 
 } // namespace Main

@@ -84,14 +84,19 @@ int FileAttributes(const QString& path)
         attributes |= Archive;
     if (!S_ISREG(own.st_mode) && !S_ISDIR(own.st_mode))
         attributes |= System;
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(NativeSeparator))
-        trimmed.chop(1);
-    if (trimmed.section(NativeSeparator, -1).startsWith(QLatin1Char('.')))
+    if (IsHidden(path))
         attributes |= Hidden;
     if (::access(encoded.constData(), W_OK) != 0)
         attributes |= ReadOnly;
     return attributes;
+}
+
+bool IsHidden(const QString& path)
+{
+    QStringView trimmed(path);
+    while (trimmed.size() > 1 && trimmed.endsWith(NativeSeparator))
+        trimmed.chop(1);
+    return trimmed.mid(trimmed.lastIndexOf(NativeSeparator) + 1).startsWith(QLatin1Char('.'));
 }
 
 bool IsPrivateToUser(const QString& path)

@@ -32,6 +32,10 @@ enum Attribute : int {
 // The attribute value of a path, or -1 when its facts cannot be read.
 int FileAttributes(const QString& path);
 
+// Whether the path's last name is hidden (begins with "."): the Hidden attribute bit, which
+// the path alone decides.
+bool IsHidden(const QString& path);
+
 // Whether a path is owned by the current user and cannot be written by anyone else.
 bool IsPrivateToUser(const QString& path);
 

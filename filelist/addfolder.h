@@ -17,7 +17,10 @@ namespace AddFolder {
 QString BrowseForFolder(tp::Dialogs& dialogs, const QString& prompt, const QString& startFolder);
 
 // Extends the folder list (each entry ends with a separator) by all sub-folders, level by
-// level. Failures are reported through the reporter as the search's own; none leaves here.
+// level, each level's folders by parent, then by name without regard to letter case. Leaves
+// out hidden system folders, folders with bad names or too long paths, and folders reached
+// again through a link; drops folders that cannot be read. Failures are reported through the
+// reporter as the search's own; none leaves here.
 void GetSubDirectories2016(QStringList& folders, bool recurse, const tp::ErrorReporter& reporter);
 
 // The names of the files directly in a folder that match the wildcard pattern and can be
@@ -30,13 +33,25 @@ bool IsOpenableFile(const QString& path);
 // Whether a folder name holds a character that the search does not accept.
 bool HasBadCharacters(const QString& name);
 
+// Whether a folder path names the root "/" (any run of separators alone). The root is always
+// searched, whatever its attributes.
+bool IsRootFolder(const QString& folder);
+
+// Whether a path or name is too long for the platform to use.
+bool IsPathTooLong(const QString& path);
+
+// Whether a folder of this attribute value is a hidden system folder (22, or 1046 with the
+// link flag), which the search neither enters nor adds.
+bool IsHiddenSystemFolder(int attributes);
+
 // Whether a name matches a wildcard pattern ("*" and "?"), without regard to letter case;
 // "*.*" also matches a name without a dot.
 bool MatchesWildcard(const QString& name, const QString& pattern);
 
-// Appends to the list every file of the folder's tree whose name matches the pattern, skipping
-// names that begin with "~", files that cannot be opened and files of attribute value 34.
-// Runs as the statements 114 to 134 of the given trap.
+// Appends to the list every file of the folder's tree (the folder given without a trailing
+// separator, except the root) whose name matches the pattern, skipping names that begin with
+// "~", files that cannot be opened and files of attribute value 34. Runs as the statements
+// 114 to 134 of the given trap.
 void AddTreeFiles(ListView1& list, const QString& folder, const QString& pattern,
                   tp::ErrorTrap& trap, const tp::ErrorReporter& searchReporter);
 

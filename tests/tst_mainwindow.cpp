@@ -229,8 +229,9 @@ void TestMainWindow::layoutMatchesTheDesign()
 
 void TestMainWindow::windowIsFixedAndFocusStartsOnHiddenButton()
 {
+    QTemporaryDir folder;
     TestForm t;
-    Form1& form = t.load();
+    Form1& form = t.load(EmptyProgramFolder(folder));
     QCOMPARE(form.size(), QSize(8040 / 15, 7545 / 15));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));

@@ -1,0 +1,69 @@
+#include "app/form1.h"
+#include "convert/platform.h"
+#include "filelist/addfolder.h"
+#include "filelist/listview1.h"
+
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+
+// The local paths of what is dropped, in the drop's order. Addresses of other kinds are no
+// files of this computer.
+QStringList DroppedPaths(const QMimeData* data)
+{
+    QStringList paths;
+    if (data == nullptr || !data->hasUrls())
+        return paths;
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl& url : urls)
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            paths.append(url.toLocalFile());
+    return paths;
+}
+
+// A dropped path counts as a folder when it is found as one and its attributes say so.
+bool IsDroppedFolder(const QString& path)
+{
+    if (!QFileInfo(path).isDir())
+        return false;
+    const int attributes = Platform::FileAttributes(path);
+    if (attributes < 0)
+        throw tp::ApplicationError(QStringLiteral("Path not found: ") + path);
+    return (attributes & Platform::Directory) != 0;
+}
+
+// The folder's search appends its own separator.
+QString WithoutTrailingSeparator(QString folder)
+{
+    while (folder.size() > 1 && folder.endsWith(Platform::NativeSeparator))
+        folder.chop(1);
+    return folder;
+}
+
+} // namespace
+
+void Form1::ListView1_OLEDragOver(const QMimeData* data, Qt::DropAction& effect)
+{
+    if (DroppedPaths(data).isEmpty())
+        effect = Qt::IgnoreAction;
+}
+
+void Form1::ListView1_OLEDragDrop(const QMimeData* data)
+{
+    // A failure with one dropped path is reported like those of the other ways of adding
+    // files, and the drop goes on with the next path.
+    const QStringList paths = DroppedPaths(data);
+    for (const QString& path : paths) {
+        tp::ErrorTrap trap = this->trap(QStringLiteral("ListView1_OLEDragDrop"));
+        bool folder = false;
+        if (!trap.at(100, [&] { folder = IsDroppedFolder(path); }))
+            continue;
+        if (folder)
+            AddFolder::AddTreeFiles(*listView1, WithoutTrailingSeparator(path),
+                                    QStringLiteral("*.*"), trap, reporter());
+        else
+            trap.at(102, [&] { listView1->append(path); });
+    }
+}

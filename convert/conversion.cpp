@@ -1,0 +1,147 @@
+#include "convert/conversion.h"
+
+#include "convert/main_paths.h"
+#include "convert/platform.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+#include <algorithm>
+
+namespace Conversion {
+
+namespace {
+
+// A tool's own last words, kept short, for a failure it reports with a non-zero code.
+QString ToolFailure(const QString& tool, const Runner::Outcome& outcome)
+{
+    if (!outcome.started)
+        return tool + QStringLiteral(" could not be started");
+    if (outcome.crashed)
+        return tool + QStringLiteral(" stopped unexpectedly");
+    if (outcome.exitCode == 0)
+        return QString();
+    QString reason = tool + QStringLiteral(" failed (exit code ") +
+                     QString::number(outcome.exitCode) + QLatin1Char(')');
+    const QString said = outcome.LastLine();
+    if (!said.isEmpty())
+        reason += QStringLiteral(": ") +
+                  (said.size() > 120 ? said.left(117) + QStringLiteral("...") : said);
+    return reason;
+}
+
+quint32 Le32(const QByteArray& bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
+}
+
+} // namespace
+
+QString BaseName(const QString& sourcePath)
+{
+    return Main::StripExtension(Main::FileNameOfPath(sourcePath));
+}
+
+QString Mp3Path(const QString& folder, const QString& baseName, const QString& bitrateText)
+{
+    return Main::CollapseBackslashes(folder + Platform::NativeSeparator + baseName +
+                                     QLatin1Char('_') + bitrateText + QStringLiteral(".mp3"));
+}
+
+QString WavPath(const QString& tempFolder, const QString& baseName)
+{
+    return tempFolder + Platform::NativeSeparator + baseName + QStringLiteral(".wav");
+}
+
+bool SameFile(const QString& first, const QString& second)
+{
+    const QString a = QFileInfo(first).canonicalFilePath();
+    return !a.isEmpty() && a == QFileInfo(second).canonicalFilePath();
+}
+
+WavFacts InspectWav(const QString& path)
+{
+    WavFacts facts;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return facts;
+    const QByteArray riff = file.read(12);
+    if (riff.size() < 12 || !riff.startsWith("RIFF") || riff.mid(8, 4) != "WAVE")
+        return facts;
+    facts.isWave = true;
+    // Walk the chunks to the data chunk; count only the sample bytes really in the file.
+    qint64 at = 12;
+    while (at + 8 <= file.size()) {
+        file.seek(at);
+        const QByteArray header = file.read(8);
+        if (header.size() < 8)
+            break;
+        const qint64 size = Le32(header, 4);
+        if (header.startsWith("data")) {
+            facts.audioBytes = std::min(size, file.size() - (at + 8));
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return facts;
+}
+
+QString SourceProblem(const QString& sourcePath)
+{
+    const QFileInfo info(sourcePath);
+    if (sourcePath.isEmpty() || !info.exists())
+        return QStringLiteral("the file was not found");
+    if (info.isDir())
+        return QStringLiteral("it is a folder, not a file");
+    // Checked before opening: opening a named pipe would wait for a writer.
+    if (!info.isFile())
+        return QStringLiteral("it is not a regular file");
+    QFile file(sourcePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("the file cannot be read");
+    return QString();
+}
+
+QString RenderFailure(const EntryFacts& facts)
+{
+    if (!facts.sourceProblem.isEmpty())
+        return facts.sourceProblem;
+    if (const QString failure = ToolFailure(QStringLiteral("the renderer"), facts.rendered);
+        !failure.isEmpty())
+        return failure;
+    // The renderer ends well also when it found no music: a header without samples.
+    if (!facts.wav.isWave || facts.wav.audioBytes <= 0)
+        return QStringLiteral("no music could be rendered from it (is it a MIDI file?)");
+    return QString();
+}
+
+QString Judge(const EntryFacts& facts)
+{
+    if (const QString failure = RenderFailure(facts); !failure.isEmpty())
+        return failure;
+    if (const QString failure = ToolFailure(QStringLiteral("the encoder"), facts.encoded);
+        !failure.isEmpty())
+        return failure;
+    if (!facts.mp3Written)
+        return QStringLiteral("no MP3 file was written");
+    return QString();
+}
+
+QString FinalMessage(const QList<FailedEntry>& failures)
+{
+    QString message = QStringLiteral("Done.");
+    if (failures.isEmpty())
+        return message;
+    message += failures.size() == 1 ? QStringLiteral("\n\n1 file was not converted:")
+                                    : QStringLiteral("\n\n") + QString::number(failures.size()) +
+                                          QStringLiteral(" files were not converted:");
+    const qsizetype listed = std::min<qsizetype>(failures.size(), ListedFailures);
+    for (qsizetype i = 0; i < listed; ++i)
+        message += QLatin1Char('\n') + failures[i].name + QStringLiteral(": ") + failures[i].reason;
+    if (failures.size() > listed)
+        message += QStringLiteral("\nand ") + QString::number(failures.size() - listed) +
+                   QStringLiteral(" more.");
+    return message;
+}
+
+} // namespace Conversion

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "convert/runner.h"
+
+#include <QList>
+#include <QString>
+
+// The pure pieces of a conversion run: output names, the check of the rendered WAV file, the
+// judgement of one entry and the message that ends the run.
+namespace Conversion {
+
+// The source's file name without its extension.
+QString BaseName(const QString& sourcePath);
+
+// "<folder>/<base>_<bitrate text>.mp3", doubled separators collapsed.
+QString Mp3Path(const QString& folder, const QString& baseName, const QString& bitrateText);
+
+// "<TEMP>/<base>.wav", as it is (not collapsed).
+QString WavPath(const QString& tempFolder, const QString& baseName);
+
+// Whether two paths name the same existing file.
+bool SameFile(const QString& first, const QString& second);
+
+// What the rendered file holds.
+struct WavFacts
+{
+    bool isWave = false;
+    // Bytes of audio samples actually present in the data chunk.
+    qint64 audioBytes = 0;
+};
+WavFacts InspectWav(const QString& path);
+
+// Why a source cannot be read, or "" when it can.
+QString SourceProblem(const QString& sourcePath);
+
+// Everything a pass learned about its entry.
+struct EntryFacts
+{
+    QString sourceProblem;
+    Runner::Outcome rendered;
+    WavFacts wav;
+    Runner::Outcome encoded;
+    bool mp3Written = false;
+};
+
+// Why rendering gave no music, in plain words, or "" when it did.
+QString RenderFailure(const EntryFacts& facts);
+// Why the entry was not converted, in plain words, or "" when it was.
+QString Judge(const EntryFacts& facts);
+
+struct FailedEntry
+{
+    QString name;
+    QString reason;
+};
+
+// How many failed entries the final message names one by one.
+inline constexpr int ListedFailures = 10;
+
+// "Done.", followed, when entries failed, by the list of them.
+QString FinalMessage(const QList<FailedEntry>& failures);
+
+} // namespace Conversion

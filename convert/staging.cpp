@@ -1,0 +1,217 @@
+#include "convert/staging.h"
+
+#include "convert/main_paths.h"
+#include "convert/platform.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace Staging {
+
+namespace {
+
+struct ResourceFacts
+{
+    QString name;
+    QString installedProgram; // "" for the SoundFont
+    QString what;
+    QString package;
+    QFileDevice::Permissions permissions;
+};
+
+constexpr QFileDevice::Permissions PrivateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions PrivateProgram = PrivateFile | QFileDevice::ExeOwner;
+
+ResourceFacts FactsOf(Resource resource)
+{
+    switch (resource) {
+    case Resource::Renderer:
+        return {QStringLiteral("timidity.exe"), QStringLiteral("timidity"),
+                QStringLiteral("the MIDI renderer \"timidity\""), QStringLiteral("timidity"),
+                PrivateProgram};
+    case Resource::SoundFont:
+        return {QStringLiteral("8MBGMSFX.SF2"), QString(),
+                QStringLiteral("a General MIDI SoundFont"), QStringLiteral("timgm6mb-soundfont"),
+                PrivateFile};
+    case Resource::Encoder:
+        break;
+    }
+    return {QStringLiteral("lame.exe"), QStringLiteral("lame"),
+            QStringLiteral("the MP3 encoder \"lame\""), QStringLiteral("lame"), PrivateProgram};
+}
+
+QString Absolute(const QString& path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+bool IsSoundFont(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(12);
+    return head.size() == 12 && head.startsWith("RIFF") && head.mid(8, 4) == "sfbk";
+}
+
+} // namespace
+
+QString StagedName(Resource resource)
+{
+    return FactsOf(resource).name;
+}
+
+QString ConfigName()
+{
+    return QStringLiteral("timidity.cfg");
+}
+
+QString StagedPath(const QString& name)
+{
+    return Platform::TempFolder() + Platform::NativeSeparator + name;
+}
+
+QString ConfigLine(const QString& tempFolder)
+{
+    return QStringLiteral("soundfont \"") + tempFolder + Platform::NativeSeparator +
+           StagedName(Resource::SoundFont) + QLatin1Char('"');
+}
+
+QStringList SoundFontCandidates()
+{
+    const QStringList folders{QStringLiteral("/usr/share/sounds/sf2"),
+                              QStringLiteral("/usr/share/soundfonts"),
+                              QStringLiteral("/usr/local/share/sounds/sf2"),
+                              QStringLiteral("/usr/local/share/soundfonts")};
+    const QStringList names{QStringLiteral("TimGM6mb.sf2"), QStringLiteral("default-GM.sf2"),
+                            QStringLiteral("FluidR3_GM.sf2"), QStringLiteral("default.sf2")};
+    QStringList candidates;
+    for (const QString& name : names)
+        for (const QString& folder : folders)
+            candidates << folder + Platform::NativeSeparator + name;
+    return candidates;
+}
+
+QString FindSoundFont(const QStringList& candidates)
+{
+    for (const QString& candidate : candidates)
+        if (IsSoundFont(candidate))
+            return candidate;
+    return QString();
+}
+
+QString ResourceSource(Resource resource)
+{
+    const ResourceFacts facts = FactsOf(resource);
+    const QString found = facts.installedProgram.isEmpty()
+                              ? FindSoundFont(SoundFontCandidates())
+                              : QStandardPaths::findExecutable(facts.installedProgram);
+    if (found.isEmpty())
+        throw tp::ApplicationError(QStringLiteral("Cannot find ") + facts.what +
+                                   QStringLiteral(". Install the Debian package ") + facts.package +
+                                   QStringLiteral(" and try again."));
+    return found;
+}
+
+QByteArray LoadResource(Resource resource)
+{
+    const QString source = ResourceSource(resource);
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly))
+        throw tp::ApplicationError(QStringLiteral("Cannot read ") + source + QStringLiteral(": ") +
+                                   file.errorString());
+    QByteArray bytes = file.readAll();
+    if (bytes.isEmpty())
+        throw tp::ApplicationError(QStringLiteral("Cannot read ") + source +
+                                   QStringLiteral(": the file is empty"));
+    return bytes;
+}
+
+void StageResource(const QByteArray& bytes, Resource resource)
+{
+    if (bytes.isEmpty())
+        return;
+    const ResourceFacts facts = FactsOf(resource);
+    const QString path = StagedPath(facts.name);
+    // Someone else's file, or one that others can change, is never used: it may have been
+    // planted to be run in our name.
+    if (Main::FileExists(path) && !Platform::IsPrivateToUser(path))
+        Main::DeleteFileQuiet(path);
+    Main::WriteBytesIfMissing(bytes, path, facts.permissions);
+    if (!Platform::IsPrivateToUser(path))
+        throw tp::ApplicationError(path +
+                                   QStringLiteral(" belongs to another user or can be changed by "
+                                                  "others and cannot be replaced; it is not used"));
+}
+
+void WriteConfig()
+{
+    const QString temp = Platform::TempFolder();
+    Main::WriteTextFile(ConfigLine(temp), temp + Platform::NativeSeparator + ConfigName());
+}
+
+void StageTools(tp::ErrorTrap& trap)
+{
+    const Resource resources[] = {Resource::Renderer, Resource::SoundFont, Resource::Encoder};
+    int line = 110;
+    for (const Resource resource : resources) {
+        QByteArray bytes;
+        trap.at(line, [&] { bytes = LoadResource(resource); });
+        trap.at(line + 2, [&] { StageResource(bytes, resource); });
+        line += 4;
+    }
+    trap.at(122, [&] { WriteConfig(); });
+}
+
+void RemoveStagedTools(tp::ErrorTrap& trap)
+{
+    const QString names[] = {StagedName(Resource::Renderer), ConfigName(),
+                             StagedName(Resource::SoundFont), StagedName(Resource::Encoder)};
+    int line = 170;
+    for (const QString& name : names) {
+        trap.at(line, [&] { Main::DeleteFileQuiet(StagedPath(name)); });
+        line += 2;
+    }
+}
+
+QString RunnableProgram(Resource program)
+{
+    QStringList needed{StagedPath(StagedName(program))};
+    if (program == Resource::Renderer)
+        needed << StagedPath(ConfigName()) << StagedPath(StagedName(Resource::SoundFont));
+    for (const QString& path : needed)
+        if (!Platform::IsPrivateToUser(path))
+            return QString();
+    return needed.first();
+}
+
+Runner::Command RendererCommand(const QString& program, const QString& tempFolder,
+                                const QString& sourcePath, const QString& wavPath)
+{
+    Runner::Command command;
+    command.program = program;
+    command.arguments = {
+        QStringLiteral("-c"),  Absolute(tempFolder + Platform::NativeSeparator + ConfigName()),
+        QStringLiteral("-Ow"), QStringLiteral("-o"),
+        Absolute(wavPath),     QStringLiteral("-")};
+    command.standardInputFile = Absolute(sourcePath);
+    // The renderer reads a personal configuration from the home folder after the system's;
+    // pointing it at the TEMP folder keeps the sound the same for every user.
+    command.environment = {{QStringLiteral("HOME"), Absolute(tempFolder)}};
+    return command;
+}
+
+Runner::Command EncoderCommand(const QString& program, int bitrate, const QString& wavPath,
+                               const QString& mp3Path)
+{
+    Runner::Command command;
+    command.program = program;
+    // Absolute paths never begin with "-", so neither can be taken for an option.
+    command.arguments = {QStringLiteral("-h"), QStringLiteral("-m"),     QStringLiteral("s"),
+                         QStringLiteral("-b"), QString::number(bitrate), Absolute(wavPath),
+                         Absolute(mp3Path)};
+    return command;
+}
+
+} // namespace Staging

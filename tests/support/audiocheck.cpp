@@ -1,0 +1,124 @@
+#include "audiocheck.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QtEndian>
+#include <cmath>
+
+namespace AudioCheck {
+
+namespace {
+
+// Bitrates in kbps by index for MPEG-1 Layer III and for MPEG-2/2.5 Layer III.
+constexpr int Mpeg1Bitrates[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                   112, 128, 160, 192, 224, 256, 320, -1};
+constexpr int Mpeg2Bitrates[16] = {0,  8,  16, 24,  32,  40,  48,  56,
+                                   64, 80, 96, 112, 128, 144, 160, -1};
+constexpr int Mpeg1Rates[3] = {44100, 48000, 32000};
+
+qsizetype SkipId3(const QByteArray& bytes)
+{
+    if (bytes.size() < 10 || !bytes.startsWith("ID3"))
+        return 0;
+    const auto b = [&](int i) { return static_cast<quint8>(bytes[i]) & 0x7f; };
+    return 10 + ((b(6) << 21) | (b(7) << 14) | (b(8) << 7) | b(9));
+}
+
+} // namespace
+
+Mp3Frames ReadMp3Frames(const QString& path)
+{
+    Mp3Frames result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return result;
+    const QByteArray bytes = file.readAll();
+    qsizetype at = SkipId3(bytes);
+    while (at + 4 <= bytes.size()) {
+        const quint32 header = qFromBigEndian<quint32>(bytes.constData() + at);
+        if ((header & 0xffe00000u) != 0xffe00000u)
+            break;
+        const int version = (header >> 19) & 3; // 0: 2.5, 2: 2, 3: 1
+        const int layer = (header >> 17) & 3;   // 1: Layer III
+        const int bitrateIndex = (header >> 12) & 15;
+        const int rateIndex = (header >> 10) & 3;
+        const int padding = (header >> 9) & 1;
+        const int mode = (header >> 6) & 3; // 3: mono
+        if (version == 1 || layer != 1 || rateIndex == 3 || bitrateIndex == 0 || bitrateIndex == 15)
+            break;
+        const bool mpeg1 = version == 3;
+        const int kbps = mpeg1 ? Mpeg1Bitrates[bitrateIndex] : Mpeg2Bitrates[bitrateIndex];
+        const int divisor = version == 3 ? 1 : (version == 2 ? 2 : 4);
+        const int sampleRate = Mpeg1Rates[rateIndex] / divisor;
+        const int length = (mpeg1 ? 144000 : 72000) * kbps / sampleRate + padding;
+        result.frames += 1;
+        result.bitrates.append(kbps);
+        result.sampleRate = sampleRate;
+        result.stereo = result.stereo && mode != 3;
+        at += length;
+    }
+    return result;
+}
+
+Pcm ReadPcmWav(const QString& path)
+{
+    Pcm pcm;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return pcm;
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
+        return pcm;
+    int channels = 0;
+    int rate = 0;
+    int bits = 0;
+    qsizetype at = 12;
+    while (at + 8 <= bytes.size()) {
+        const QByteArray id = bytes.mid(at, 4);
+        const qsizetype size = qFromLittleEndian<quint32>(bytes.constData() + at + 4);
+        const qsizetype body = at + 8;
+        if (id == "fmt " && body + 16 <= bytes.size()) {
+            channels = qFromLittleEndian<quint16>(bytes.constData() + body + 2);
+            rate = static_cast<int>(qFromLittleEndian<quint32>(bytes.constData() + body + 4));
+            bits = qFromLittleEndian<quint16>(bytes.constData() + body + 14);
+        } else if (id == "data") {
+            if (channels < 1 || rate < 1 || bits != 16)
+                return pcm;
+            const qsizetype available = std::min(size, bytes.size() - body);
+            const qsizetype samples = available / 2;
+            double sum = 0;
+            double peak = 0;
+            for (qsizetype i = 0; i < samples; ++i) {
+                const double value =
+                    qFromLittleEndian<qint16>(bytes.constData() + body + 2 * i) / 32768.0;
+                sum += value * value;
+                peak = std::max(peak, std::abs(value));
+            }
+            pcm.ok = true;
+            pcm.seconds = static_cast<double>(samples) / channels / rate;
+            pcm.rms = samples > 0 ? std::sqrt(sum / static_cast<double>(samples)) : 0;
+            pcm.peak = peak;
+            return pcm;
+        }
+        at = body + size + (size & 1);
+    }
+    return pcm;
+}
+
+Pcm DecodeMp3(const QString& mp3Path, const QString& scratchFolder)
+{
+    const QString wav = scratchFolder + QStringLiteral("/decoded.wav");
+    QFile::remove(wav);
+    QProcess decoder;
+    decoder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    decoder.setStandardOutputFile(QProcess::nullDevice());
+    decoder.start(QStringLiteral("mpg123"),
+                  {QStringLiteral("-q"), QStringLiteral("-w"), wav, QStringLiteral("--"), mp3Path});
+    if (!decoder.waitForFinished(120000) || decoder.exitCode() != 0)
+        return Pcm{};
+    const Pcm pcm = ReadPcmWav(wav);
+    QFile::remove(wav);
+    return pcm;
+}
+
+} // namespace AudioCheck

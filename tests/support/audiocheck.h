@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Checks of real audio files for tests and benchmarks: MP3 frame headers and decoded sound.
+namespace AudioCheck {
+
+struct Mp3Frames
+{
+    int frames = 0;
+    // The bitrate of each frame in kbps, in file order.
+    QList<int> bitrates;
+    int sampleRate = 0;
+    // Stereo or joint stereo in every frame.
+    bool stereo = true;
+};
+
+// Reads the MPEG audio frame headers of a file, after an ID3v2 tag if there is one.
+Mp3Frames ReadMp3Frames(const QString& path);
+
+struct Pcm
+{
+    bool ok = false;
+    double seconds = 0;
+    // Root mean square of all samples, on a scale where full scale is 1.
+    double rms = 0;
+    // Peak absolute sample, full scale 1.
+    double peak = 0;
+};
+
+// Reads a 16-bit PCM RIFF WAVE file.
+Pcm ReadPcmWav(const QString& path);
+
+// Decodes an MP3 file with mpg123 into a WAV file beside it and reads that.
+Pcm DecodeMp3(const QString& mp3Path, const QString& scratchFolder);
+
+} // namespace AudioCheck

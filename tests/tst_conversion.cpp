@@ -1,0 +1,622 @@
+#include "app/form1.h"
+#include "app/progressbar.h"
+#include "audiocheck.h"
+#include "convert/conversion.h"
+#include "filelist/listview1.h"
+#include "smf/smfwriter.h"
+#include "testform.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <sys/stat.h>
+
+namespace {
+
+struct Midi
+{
+    QString path;
+    double seconds = 0;
+};
+
+Midi WriteMidi(const QString& folder, const QString& name, double seconds, int seed = 1)
+{
+    const Smf::Song song = Smf::Demo(seconds, seed);
+    const QString path = folder + QLatin1Char('/') + name;
+    if (!Smf::Write(song, path))
+        qFatal("cannot write %s", qPrintable(path));
+    return {path, Smf::DurationSeconds(song)};
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+QStringList FilesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// What the window showed at one moment of a run.
+struct Sight
+{
+    QString barText;
+    long long barValue = 0;
+    int pointer = 0;
+    bool converting = false;
+    QStringList tempFiles;
+};
+
+} // namespace
+
+class TestConversion : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void outputNames_data();
+    void outputNames();
+    void wavInspectionCountsOnlySamplesPresent_data();
+    void wavInspectionCountsOnlySamplesPresent();
+
+    void convertsToTheExactNameAtTheChosenBitrate_data();
+    void convertsToTheExactNameAtTheChosenBitrate();
+    void sourceFolderOptionWritesBesideTheSource();
+    void existingMp3IsReplaced();
+    void twoSourcesWithOneBaseNameLeaveTheLaterResult();
+    void refusalsStageNothing_data();
+    void refusalsStageNothing();
+    void progressShowsEachEntryAndSecondClickDoesNothing();
+    void failedEntriesAreListedAndTheRunGoesOn();
+    void manyFailuresAreCounted();
+    void noSaveOptionConvertsNothing();
+    void awkwardNamesConvert_data();
+    void awkwardNamesConvert();
+    void entryRemovedDuringTheRunIsNotReplacedByAnother();
+    void entriesAddedDuringTheRunWaitAndClearingIsRefused();
+    void missingRendererIsReportedAndNoEntryPasses();
+    void plantedRendererIsNeverRun();
+
+private:
+    Form1& makeForm(const QString& bitrate = QStringLiteral("128 kbps"));
+    Sight look() const;
+    void checkMp3(const QString& path, int kbps, double midiSeconds);
+
+    QTemporaryDir* m_temp = nullptr;
+    QTemporaryDir* m_work = nullptr;
+    QString m_music;
+    QString m_out;
+    TestForm* m_test = nullptr;
+    QByteArray m_savedPath;
+};
+
+void TestConversion::init()
+{
+    // A TEMP with blanks and shell characters in it must not matter.
+    m_temp = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/conv temp $`' XXXXXX"));
+    m_work = new QTemporaryDir;
+    QVERIFY(m_temp->isValid() && m_work->isValid());
+    qputenv("TEMP", QFile::encodeName(m_temp->path()));
+    m_savedPath = qgetenv("PATH");
+    m_music = m_work->path() + QStringLiteral("/music");
+    m_out = m_work->path() + QStringLiteral("/out");
+    QVERIFY(QDir().mkpath(m_music) && QDir().mkpath(m_out));
+    m_test = new TestForm;
+}
+
+void TestConversion::cleanup()
+{
+    qputenv("PATH", m_savedPath);
+    delete m_test;
+    delete m_work;
+    delete m_temp;
+    m_test = nullptr;
+}
+
+Form1& TestConversion::makeForm(const QString& bitrate)
+{
+    Form1& form = m_test->load();
+    form.Combo1->setCurrentText(bitrate);
+    form.Option1->setChecked(true);
+    form.Text1->setText(m_out);
+    return form;
+}
+
+Sight TestConversion::look() const
+{
+    const Form1& form = *m_test->form;
+    return {form.ProgressBar1->Text(), form.ProgressBar1->Value(), form.MousePointer(),
+            form.isConverting(), FilesIn(m_temp->path())};
+}
+
+void TestConversion::checkMp3(const QString& path, int kbps, double midiSeconds)
+{
+    QVERIFY2(QFile::exists(path), qPrintable(path));
+    const AudioCheck::Mp3Frames frames = AudioCheck::ReadMp3Frames(path);
+    QVERIFY(frames.frames > 10);
+    QVERIFY(frames.stereo);
+    for (const int frameKbps : frames.bitrates)
+        QCOMPARE(frameKbps, kbps);
+    const AudioCheck::Pcm pcm = AudioCheck::DecodeMp3(path, m_work->path());
+    QVERIFY(pcm.ok);
+    QVERIFY2(pcm.rms > 0.003, qPrintable(QString::number(pcm.rms)));
+    // The renderer lets the last notes ring out for a moment.
+    QVERIFY2(
+        pcm.seconds > midiSeconds - 0.5 && pcm.seconds < midiSeconds + 4.5,
+        qPrintable(
+            QStringLiteral("%1 s of audio for %2 s of music").arg(pcm.seconds).arg(midiSeconds)));
+}
+
+void TestConversion::outputNames_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("mp3");
+    QTest::addColumn<QString>("wav");
+    QTest::newRow("plain") << "/out"
+                           << "/music/Song.mid"
+                           << "/out/Song_128 kbps.mp3"
+                           << "/t/Song.wav";
+    QTest::newRow("folder ending in a separator") << "/out/"
+                                                  << "/music/Song.mid"
+                                                  << "/out/Song_128 kbps.mp3"
+                                                  << "/t/Song.wav";
+    QTest::newRow("several dots") << "/out"
+                                  << "/m/My.Song.mid"
+                                  << "/out/My.Song_128 kbps.mp3"
+                                  << "/t/My.Song.wav";
+    QTest::newRow("only a leading dot") << "/out"
+                                        << "/m/.mid"
+                                        << "/out/.mid_128 kbps.mp3"
+                                        << "/t/.mid.wav";
+    QTest::newRow("no extension") << "/out"
+                                  << "/m/Song"
+                                  << "/out/Song_128 kbps.mp3"
+                                  << "/t/Song.wav";
+    QTest::newRow("source folder option") << "/music/"
+                                          << "/music/Song.mid"
+                                          << "/music/Song_128 kbps.mp3"
+                                          << "/t/Song.wav";
+}
+
+void TestConversion::outputNames()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, source);
+    QFETCH(QString, mp3);
+    QFETCH(QString, wav);
+    const QString base = Conversion::BaseName(source);
+    QCOMPARE(Conversion::Mp3Path(folder, base, QStringLiteral("128 kbps")), mp3);
+    QCOMPARE(Conversion::WavPath(QStringLiteral("/t"), base), wav);
+}
+
+void TestConversion::wavInspectionCountsOnlySamplesPresent_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("isWave");
+    QTest::addColumn<qint64>("audioBytes");
+    const QByteArray format =
+        QByteArray("fmt ") + QByteArray::fromHex("10000000") + QByteArray(16, '\x01');
+    const auto riff = [](const QByteArray& chunks) {
+        return QByteArray("RIFF") + QByteArray::fromHex("00000000") + "WAVE" + chunks;
+    };
+    QTest::newRow("header only") << riff(format + "data" + QByteArray::fromHex("00000000")) << true
+                                 << qint64(0);
+    QTest::newRow("samples") << riff(format + "data" + QByteArray::fromHex("08000000") +
+                                     QByteArray(8, '\x05'))
+                             << true << qint64(8);
+    QTest::newRow("cut short") << riff(format + "data" + QByteArray::fromHex("00100000") +
+                                       QByteArray(6, '\x05'))
+                               << true << qint64(6);
+    QTest::newRow("odd chunk before the data")
+        << riff(format + "LIST" + QByteArray::fromHex("03000000") + "abc" + '\0' + "data" +
+                QByteArray::fromHex("04000000") + "wxyz")
+        << true << qint64(4);
+    QTest::newRow("no data chunk") << riff(format) << true << qint64(0);
+    QTest::newRow("not a wave") << QByteArray("MThd\0\0\0\x06") << false << qint64(0);
+    QTest::newRow("empty") << QByteArray() << false << qint64(0);
+}
+
+void TestConversion::wavInspectionCountsOnlySamplesPresent()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, isWave);
+    QFETCH(qint64, audioBytes);
+    const QString path = m_work->path() + QStringLiteral("/x.wav");
+    QVERIFY(WriteBytes(path, bytes));
+    const Conversion::WavFacts facts = Conversion::InspectWav(path);
+    QCOMPARE(facts.isWave, isWave);
+    QCOMPARE(facts.audioBytes, audioBytes);
+    QCOMPARE(Conversion::InspectWav(path + QStringLiteral(".gone")).isWave, false);
+}
+
+void TestConversion::convertsToTheExactNameAtTheChosenBitrate_data()
+{
+    QTest::addColumn<QString>("bitrate");
+    QTest::addColumn<int>("kbps");
+    QTest::newRow("128 kbps") << QStringLiteral("128 kbps") << 128;
+    QTest::newRow("8 kbps") << QStringLiteral("8 kbps") << 8;
+    QTest::newRow("320 kbps") << QStringLiteral("320 kbps") << 320;
+}
+
+void TestConversion::convertsToTheExactNameAtTheChosenBitrate()
+{
+    QFETCH(QString, bitrate);
+    QFETCH(int, kbps);
+    Form1& form = makeForm(bitrate);
+    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 4.0, kbps);
+    form.listView1->append(song.path);
+
+    Sight atDone;
+    m_test->dialogs.onMessage = [&](const ScriptedDialogs::Shown&) { atDone = look(); };
+    form.PushButton2_Click();
+
+    QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
+    const auto done = m_test->dialogs.messages().first();
+    QCOMPARE(done.title, form.appTitle());
+    QCOMPARE(done.buttons, tp::MessageButtons::Ok);
+    QCOMPARE(done.icon, tp::MessageIcon::None);
+    // While "Done." shows, the run has tidied up but still counts as running.
+    QCOMPARE(atDone.barText, QStringLiteral("Progress Bar"));
+    QCOMPARE(atDone.barValue, 0);
+    QCOMPARE(atDone.pointer, Pointer::Default);
+    QVERIFY(atDone.converting);
+    QCOMPARE(atDone.tempFiles, QStringList());
+    QVERIFY(!form.isConverting());
+
+    QCOMPARE(FilesIn(m_out),
+             QStringList{QStringLiteral("Song_") + bitrate + QStringLiteral(".mp3")});
+    checkMp3(m_out + QStringLiteral("/Song_") + bitrate + QStringLiteral(".mp3"), kbps,
+             song.seconds);
+    QCOMPARE(form.listView1->count(), 1);
+}
+
+void TestConversion::sourceFolderOptionWritesBesideTheSource()
+{
+    Form1& form = makeForm();
+    form.Option2->setChecked(true);
+    // With the source folder chosen, the output folder text is not looked at.
+    form.Text1->setText(m_work->path() + QStringLiteral("/nowhere"));
+    const Midi song = WriteMidi(m_music, QStringLiteral("My.Song.mid"), 3.0);
+    form.listView1->append(song.path);
+    form.PushButton2_Click();
+
+    QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
+    checkMp3(m_music + QStringLiteral("/My.Song_128 kbps.mp3"), 128, song.seconds);
+    QCOMPARE(FilesIn(m_out), QStringList());
+}
+
+void TestConversion::existingMp3IsReplaced()
+{
+    Form1& form = makeForm();
+    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 3.0);
+    const QString mp3 = m_out + QStringLiteral("/Song_128 kbps.mp3");
+    QVERIFY(WriteBytes(mp3, "an older result"));
+    QVERIFY(QFile::setPermissions(mp3, QFileDevice::ReadOwner));
+    form.listView1->append(song.path);
+    form.PushButton2_Click();
+
+    QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
+    checkMp3(mp3, 128, song.seconds);
+}
+
+void TestConversion::twoSourcesWithOneBaseNameLeaveTheLaterResult()
+{
+    Form1& form = makeForm(QStringLiteral("64 kbps"));
+    QVERIFY(QDir().mkpath(m_music + QStringLiteral("/a")) &&
+            QDir().mkpath(m_music + QStringLiteral("/b")));
+    const Midi first = WriteMidi(m_music + QStringLiteral("/a"), QStringLiteral("Song.mid"), 2.0);
+    const Midi later = WriteMidi(m_music + QStringLiteral("/b"), QStringLiteral("Song.mid"), 9.0);
+    form.listView1->append(first.path);
+    form.listView1->append(later.path);
+    form.PushButton2_Click();
+
+    QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(FilesIn(m_out), QStringList{QStringLiteral("Song_64 kbps.mp3")});
+    checkMp3(m_out + QStringLiteral("/Song_64 kbps.mp3"), 64, later.seconds);
+}
+
+void TestConversion::refusalsStageNothing_data()
+{
+    QTest::addColumn<bool>("withEntry");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty list") << false << QStringLiteral("out")
+                                << QStringLiteral("No files added.");
+    QTest::newRow("missing output folder")
+        << true << QStringLiteral("missing")
+        << QStringLiteral("Folder does not exist. Please select another folder.");
+    QTest::newRow("empty output folder text")
+        << true << QString()
+        << QStringLiteral("Folder does not exist. Please select another folder.");
+}
+
+void TestConversion::refusalsStageNothing()
+{
+    QFETCH(bool, withEntry);
+    QFETCH(QString, folder);
+    QFETCH(QString, message);
+    Form1& form = makeForm();
+    form.Text1->setText(folder.isEmpty() ? QString() : m_work->path() + QLatin1Char('/') + folder);
+    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 2.0);
+    if (withEntry)
+        form.listView1->append(song.path);
+    form.ProgressBar1->setText(QStringLiteral("Progress Bar"));
+
+    form.PushButton2_Click();
+    QCOMPARE(m_test->dialogs.messageTexts(), QStringList{message});
+    const auto shown = m_test->dialogs.messages().first();
+    QCOMPARE(shown.title, form.appTitle());
+    QCOMPARE(shown.buttons, tp::MessageButtons::Ok);
+    QCOMPARE(shown.icon, tp::MessageIcon::None);
+    const Sight after = look();
+    QCOMPARE(after.tempFiles, QStringList());
+    QCOMPARE(after.barText, QStringLiteral("Progress Bar"));
+    QCOMPARE(after.barValue, 0);
+    QCOMPARE(after.pointer, Pointer::Default);
+    QVERIFY(!after.converting);
+
+    // Once the cause is gone, the next click converts.
+    m_test->dialogs.clear();
+    if (!withEntry)
+        form.listView1->append(song.path);
+    form.Text1->setText(m_out);
+    form.PushButton2_Click();
+    QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
+    QVERIFY(QFile::exists(m_out + QStringLiteral("/Song_128 kbps.mp3")));
+}
+
+void TestConversion::progressShowsEachEntryAndSecondClickDoesNothing()
+{
+    Form1& form = makeForm();
+    const Midi first = WriteMidi(m_music, QStringLiteral("First.mid"), 3.0, 1);
+    const Midi second = WriteMidi(m_music, QStringLiteral("Second.mid"), 3.0, 2);
+    form.listView1->append(first.path);
+    form.listView1->append(second.path);
+
+    QList<QPair<QString, long long>> seen;
+    QList<int> pointers;
+    int secondClicks = 0;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        const QPair<QString, long long> now{form.ProgressBar1->Text(), form.ProgressBar1->Value()};
+        if (seen.isEmpty() || seen.last() != now)
+            seen << now;
+        pointers << form.MousePointer();
+        // A second click while the first run works returns at once and changes nothing.
+        if (form.isConverting() && secondClicks == 0 && m_test->dialogs.shown.isEmpty()) {
+            ++secondClicks;
+            form.PushButton2_Click();
+            QVERIFY(form.isConverting());
+            QCOMPARE(form.ProgressBar1->Text(), now.first);
+            QCOMPARE(form.ProgressBar1->Value(), now.second);
+        }
+    });
+    watcher.start(5);
+    form.PushButton2_Click();
+    watcher.stop();
+
+    QCOMPARE(secondClicks, 1);
+    QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
+    QVERIFY(seen.contains(qMakePair(QStringLiteral("Processing: First.mid"), 50LL)));
+    QVERIFY(seen.contains(qMakePair(QStringLiteral("Processing: Second.mid"), 100LL)));
+    QVERIFY(pointers.contains(Pointer::Hourglass));
+    QCOMPARE(FilesIn(m_out), (QStringList{QStringLiteral("First_128 kbps.mp3"),
+                                          QStringLiteral("Second_128 kbps.mp3")}));
+}
+
+void TestConversion::failedEntriesAreListedAndTheRunGoesOn()
+{
+    Form1& form = makeForm();
+    const QString broken = m_music + QStringLiteral("/Broken.mid");
+    QVERIFY(WriteBytes(broken, QByteArray("MThd this is not really a MIDI file").repeated(40)));
+    const QString empty = m_music + QStringLiteral("/Empty.mid");
+    QVERIFY(WriteBytes(empty, QByteArray()));
+    const Midi good = WriteMidi(m_music, QStringLiteral("Good.mid"), 3.0);
+    const QString missing = m_music + QStringLiteral("/Missing.mid");
+    const QString pipe = m_music + QStringLiteral("/Pipe.mid");
+    QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    for (const QString& path : {broken, good.path, empty, missing, m_music, pipe})
+        form.listView1->append(path);
+    form.PushButton2_Click();
+
+    const QStringList texts = m_test->dialogs.messageTexts();
+    QCOMPARE(texts.size(), 1);
+    const QString expected =
+        QStringLiteral("Done.\n\n5 files were not converted:\n"
+                       "Broken.mid: no music could be rendered from it (is it a MIDI file?)\n"
+                       "Empty.mid: no music could be rendered from it (is it a MIDI file?)\n"
+                       "Missing.mid: the file was not found\n") +
+        QDir(m_music).dirName() + QStringLiteral(": it is a folder, not a file\n") +
+        QStringLiteral("Pipe.mid: it is not a regular file");
+    QCOMPARE(texts.first(), expected);
+    // Nothing half-made is left: only the good entry became an MP3.
+    QCOMPARE(FilesIn(m_out), QStringList{QStringLiteral("Good_128 kbps.mp3")});
+    checkMp3(m_out + QStringLiteral("/Good_128 kbps.mp3"), 128, good.seconds);
+    QCOMPARE(FilesIn(m_temp->path()), QStringList());
+}
+
+void TestConversion::manyFailuresAreCounted()
+{
+    Form1& form = makeForm();
+    for (int i = 1; i <= 13; ++i)
+        form.listView1->append(m_music + QStringLiteral("/gone%1.mid").arg(i));
+    form.PushButton2_Click();
+    const QStringList lines = m_test->dialogs.messageTexts().value(0).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 3 + 10 + 1);
+    QCOMPARE(lines[0], QStringLiteral("Done."));
+    QCOMPARE(lines[2], QStringLiteral("13 files were not converted:"));
+    QCOMPARE(lines[3], QStringLiteral("gone1.mid: the file was not found"));
+    QCOMPARE(lines[12], QStringLiteral("gone10.mid: the file was not found"));
+    QCOMPARE(lines[13], QStringLiteral("and 3 more."));
+}
+
+void TestConversion::noSaveOptionConvertsNothing()
+{
+    Form1& form = makeForm();
+    // A stored pair of options may select neither.
+    form.Option1->setAutoExclusive(false);
+    form.Option1->setChecked(false);
+    form.Option1->setAutoExclusive(true);
+    QVERIFY(!form.Option1->isChecked() && !form.Option2->isChecked());
+    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 2.0);
+    form.listView1->append(song.path);
+    form.PushButton2_Click();
+
+    QCOMPARE(m_test->dialogs.messageTexts(),
+             QStringList{QStringLiteral("Done.\n\n1 file was not converted:\n"
+                                        "Song.mid: no save option is selected")});
+    QCOMPARE(FilesIn(m_out), QStringList());
+    QCOMPARE(FilesIn(m_music), QStringList{QStringLiteral("Song.mid")});
+    QCOMPARE(FilesIn(m_temp->path()), QStringList());
+}
+
+void TestConversion::awkwardNamesConvert_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("mp3");
+    const QStringList names{
+        QStringLiteral("My Song.mid"),     QStringLiteral("say \"hi\" 'now'.mid"),
+        QStringLiteral("cost $HOME.mid"),  QStringLiteral("back`id`tick.mid"),
+        QStringLiteral("#1 hit.mid"),      QStringLiteral("why?.mid"),
+        QStringLiteral("-h.mid"),          QStringLiteral("--help"),
+        QStringLiteral("Ünïcödé 曲.mid"),  QStringLiteral("album.zip#track.mid"),
+        QStringLiteral("x;touch PWNED;|"), QStringLiteral("~tilde.mid"),
+        QStringLiteral("star*.mid")};
+    for (const QString& name : names) {
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        const QString base = dot >= 1 ? name.left(dot) : name;
+        QTest::newRow(qPrintable(name)) << name << base + QStringLiteral("_128 kbps.mp3");
+    }
+}
+
+void TestConversion::awkwardNamesConvert()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, mp3);
+    Form1& form = makeForm();
+    form.Option2->setChecked(true);
+    const Midi song = WriteMidi(m_music, name, 2.0);
+    form.listView1->append(song.path);
+    form.PushButton2_Click();
+
+    QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
+    QVERIFY2(QFile::exists(m_music + QLatin1Char('/') + mp3),
+             qPrintable(FilesIn(m_music).join(QLatin1Char('|'))));
+    const AudioCheck::Mp3Frames frames =
+        AudioCheck::ReadMp3Frames(m_music + QLatin1Char('/') + mp3);
+    QVERIFY(frames.frames > 10);
+    // No part of a name was ever run as a command.
+    QVERIFY(!QFile::exists(QStringLiteral("PWNED")));
+    QVERIFY(!QFile::exists(m_music + QStringLiteral("/PWNED")));
+}
+
+void TestConversion::entryRemovedDuringTheRunIsNotReplacedByAnother()
+{
+    Form1& form = makeForm();
+    const Midi first = WriteMidi(m_music, QStringLiteral("First.mid"), 3.0);
+    const Midi second = WriteMidi(m_music, QStringLiteral("Second.mid"), 3.0);
+    form.listView1->append(first.path);
+    form.listView1->append(second.path);
+
+    // Another job hands the pointer back while the first entry converts, and the user
+    // removes the first entry: only the second is left, at position 1.
+    bool removed = false;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        if (!removed && form.ProgressBar1->Text().startsWith(QStringLiteral("Processing: First"))) {
+            removed = true;
+            form.listView1->removeAt(1);
+        }
+    });
+    watcher.start(5);
+    form.PushButton2_Click();
+    watcher.stop();
+
+    QVERIFY(removed);
+    QCOMPARE(m_test->dialogs.messageTexts(),
+             QStringList{QStringLiteral("Done.\n\n1 file was not converted:\n"
+                                        "Entry 2: it was removed from the list during the run")});
+    QCOMPARE(FilesIn(m_out), QStringList{QStringLiteral("First_128 kbps.mp3")});
+    QCOMPARE(form.listView1->count(), 1);
+}
+
+void TestConversion::entriesAddedDuringTheRunWaitAndClearingIsRefused()
+{
+    Form1& form = makeForm();
+    const Midi first = WriteMidi(m_music, QStringLiteral("First.mid"), 3.0);
+    const Midi added = WriteMidi(m_music, QStringLiteral("Added.mid"), 3.0);
+    form.listView1->append(first.path);
+
+    bool acted = false;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        if (!acted && form.ProgressBar1->Text().startsWith(QStringLiteral("Processing: "))) {
+            acted = true;
+            form.listView1->append(added.path);
+            form.PushButton4_Click();
+        }
+    });
+    watcher.start(5);
+    form.PushButton2_Click();
+    watcher.stop();
+
+    QVERIFY(acted);
+    QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(FilesIn(m_out), QStringList{QStringLiteral("First_128 kbps.mp3")});
+    QCOMPARE(form.listView1->count(), 2);
+    QCOMPARE(form.listView1->entryText(2), added.path);
+}
+
+void TestConversion::missingRendererIsReportedAndNoEntryPasses()
+{
+    QTemporaryDir onlyLame;
+    QVERIFY(
+        QFile::link(QStringLiteral("/usr/bin/lame"), onlyLame.path() + QStringLiteral("/lame")));
+    qputenv("PATH", QFile::encodeName(onlyLame.path()));
+    Form1& form = makeForm();
+    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 2.0);
+    form.listView1->append(song.path);
+    form.PushButton2_Click();
+
+    const auto shown = m_test->dialogs.messages();
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown[0].title, QStringLiteral("Application Error"));
+    QVERIFY2(shown[0].text.contains(QStringLiteral("Debian package timidity")),
+             qPrintable(shown[0].text));
+    QVERIFY(shown[0].text.contains(QStringLiteral("PushButton2_Click at line 110\r")));
+    QCOMPARE(shown[1].text, QStringLiteral("Done.\n\n1 file was not converted:\n"
+                                           "Song.mid: the renderer could not be started"));
+    QCOMPARE(FilesIn(m_out), QStringList());
+    QCOMPARE(FilesIn(m_temp->path()), QStringList());
+}
+
+void TestConversion::plantedRendererIsNeverRun()
+{
+    const QString marker = m_work->path() + QStringLiteral("/planted-ran");
+    const QString planted = m_temp->path() + QStringLiteral("/timidity.exe");
+    QVERIFY(WriteBytes(planted, "#!/bin/sh\ntouch '" + QFile::encodeName(marker) + "'\n"));
+    QVERIFY(::chmod(QFile::encodeName(planted).constData(), 0777) == 0);
+    Form1& form = makeForm();
+    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 2.0);
+    form.listView1->append(song.path);
+    form.PushButton2_Click();
+
+    QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
+    QVERIFY(!QFile::exists(marker));
+    QVERIFY(QFile::exists(m_out + QStringLiteral("/Song_128 kbps.mp3")));
+}
+
+QTEST_MAIN(TestConversion)
+#include "tst_conversion.moc"
