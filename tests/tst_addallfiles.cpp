@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "filelist/listview1.h"
+#include "testfiles.h"
 #include "testform.h"
 
 #include <QApplication>
@@ -17,14 +18,6 @@ namespace {
 const QString ExtensionPrompt =
     QStringLiteral("Enter file extension to load:\r\r(* for all files, txt for all txt files, doc "
                    "for all doc files, etc.)");
-
-void MakeFile(const QString& path)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write("MThd");
-}
 
 QStringList Names(std::initializer_list<const char*> names)
 {

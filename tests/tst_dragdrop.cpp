@@ -1,5 +1,6 @@
 // Dropping files and folders from other programs onto the list.
 #include "filelist/listview1.h"
+#include "testfiles.h"
 #include "testform.h"
 
 #include <QDir>
@@ -10,22 +11,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QStringList Entries(const ListView1& list)
-{
-    QStringList texts;
-    for (int position = 1; position <= list.count(); ++position)
-        texts.append(list.entryText(position));
-    return texts;
-}
-
-void MakeFile(const QString& path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write("MThd");
-}
 
 struct DragOutcome
 {

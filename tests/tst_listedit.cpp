@@ -2,6 +2,7 @@
 #include "app/pushbutton.h"
 #include "filelist/listview1.h"
 #include "filelist/reordering.h"
+#include "testfiles.h"
 #include "testform.h"
 
 #include <QDir>
@@ -11,17 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-QStringList Entries(const ListView1& list)
-{
-    QStringList texts;
-    for (int position = 1; position <= list.count(); ++position)
-        texts.append(list.entryText(position));
-    return texts;
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestListEdit : public QObject
 {

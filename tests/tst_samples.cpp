@@ -3,6 +3,7 @@
 #include "audiocheck.h"
 #include "filelist/listview1.h"
 #include "filelist/samples.h"
+#include "testfiles.h"
 #include "testform.h"
 
 #include <QComboBox>
@@ -13,25 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-QStringList Entries(const ListView1& list)
-{
-    QStringList texts;
-    for (int position = 1; position <= list.count(); ++position)
-        texts.append(list.entryText(position));
-    return texts;
-}
-
-void MakeFile(const QString& path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write("MThd");
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestSamples : public QObject
 {
