@@ -1,10 +1,9 @@
 #include "app/form1.h"
 #include "app/qtdialogs.h"
 #include "app/settings.h"
+#include "app/userenvironment.h"
 
 #include <QApplication>
-#include <QRandomGenerator>
-#include <QStandardPaths>
 
 int main(int argc, char* argv[])
 {
@@ -13,16 +12,7 @@ int main(int argc, char* argv[])
 
     QtDialogs dialogs;
     SettingsStore settings;
-    Form1Environment environment;
-    environment.dialogs = &dialogs;
-    environment.settings = &settings;
-    environment.randomFraction = [] { return QRandomGenerator::system()->generateDouble(); };
-    environment.programFolder = QCoreApplication::applicationDirPath();
-    environment.desktopFolder = [] {
-        return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    };
-
-    Form1 form(environment);
+    Form1 form(UserEnvironment(dialogs, settings));
     dialogs.setOwner(&form);
     form.Form_Load();
     form.show();

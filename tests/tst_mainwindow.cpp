@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "app/progressbar.h"
 #include "app/pushbutton.h"
+#include "app/userenvironment.h"
 #include "filelist/listview1.h"
 #include "testform.h"
 
@@ -59,6 +60,7 @@ private Q_SLOTS:
     void hourglassIsLeftAloneByHoverHandlers();
     void progressBarTakesAnyValueAndShowsItsText();
     void changeHandlersWriteStraightBack();
+    void desktopFallsBackToHomeWhenThereIsNoDesktopFolder();
 };
 
 void TestMainWindow::firstStartRestoresDefaultsAndWritesThemBack()
@@ -413,6 +415,25 @@ void TestMainWindow::changeHandlersWriteStraightBack()
     QCOMPARE(t.settings->GetSetting(SettingKeys::Option1, QString()), QStringLiteral("True"));
     QCOMPARE(t.settings->GetSetting(SettingKeys::Option2, QString()), QStringLiteral("False"));
     QVERIFY(form.Frame3->isEnabled());
+}
+
+void TestMainWindow::desktopFallsBackToHomeWhenThereIsNoDesktopFolder()
+{
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    const QString withoutDesktop = DesktopFolder();
+    QDir(home.path()).mkdir(QStringLiteral("Desktop"));
+    const QString withDesktop = DesktopFolder();
+    qputenv("HOME", oldHome);
+    if (oldConfig.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    QCOMPARE(withoutDesktop, home.path());
+    QCOMPARE(withDesktop, home.filePath(QStringLiteral("Desktop")));
 }
 
 QTEST_MAIN(TestMainWindow)

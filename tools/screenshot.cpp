@@ -3,10 +3,10 @@
 #include "app/form1.h"
 #include "app/qtdialogs.h"
 #include "app/settings.h"
+#include "app/userenvironment.h"
 
 #include <QApplication>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -22,14 +22,9 @@ int main(int argc, char* argv[])
     SettingsStore settings(argc > 2 ? QString::fromLocal8Bit(argv[2])
                                     : scratch.filePath(QStringLiteral("Quillmere.conf")));
     QtDialogs dialogs;
-    Form1Environment environment;
-    environment.dialogs = &dialogs;
-    environment.settings = &settings;
+    Form1Environment environment = UserEnvironment(dialogs, settings);
+    // A fixed draw: the picture is never taken with the web site opening.
     environment.randomFraction = [] { return 0.5; };
-    environment.programFolder = QCoreApplication::applicationDirPath();
-    environment.desktopFolder = [] {
-        return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    };
     Form1 form(environment);
     dialogs.setOwner(&form);
     form.Form_Load();
