@@ -21,7 +21,8 @@ constexpr int Hidden = 0;
 // One pass of the run over list entry i, lines 126 to 166. Failures of its statements are
 // reported through the trap and the pass goes on; an entry that did not become an MP3 file is
 // added to the failures.
-void ConvertEntry(Form1& form, tp::ErrorTrap& trap, int i, QList<Conversion::FailedEntry>& failures)
+void ConvertEntry(Form1& form, tp::ErrorTrap& trap, int i, QStringList& taken,
+                  QList<Conversion::FailedEntry>& failures)
 {
     QString source;
     QString mp3;
@@ -34,17 +35,16 @@ void ConvertEntry(Form1& form, tp::ErrorTrap& trap, int i, QList<Conversion::Fai
     trap.at(126, [&] { Platform::PumpEvents(); });
     trap.at(128, [&] { form.setMousePointer(Pointer::Hourglass); });
     trap.at(130, [&] {
-        // An entry removed during the run leaves fewer entries than passes; the pass then has
-        // nothing left to convert and must not take another entry's place.
-        present = i <= form.listView1->count();
-        if (present)
-            source = form.listView1->entryText(i);
+        // An entry removed during the run leaves fewer entries than passes: the last passes find
+        // nothing, and the run names the entries that no pass took when it ends.
+        if (i > form.listView1->count())
+            return;
+        source = form.listView1->entryText(i);
+        taken.append(source);
+        present = true;
     });
-    if (!present) {
-        failures.append({QStringLiteral("Entry ") + QString::number(i),
-                         QStringLiteral("it was removed from the list during the run")});
+    if (!present)
         return;
-    }
     trap.at(132, [&] {
         const double count = form.listView1->count();
         form.ProgressBar1->SetValue(i / count * 100);
@@ -174,10 +174,22 @@ void Form1::PushButton2_Click()
     Staging::StageTools(trap);
 
     int entryCount = 0;
-    trap.at(124, [&] { entryCount = listView1->count(); });
+    QStringList atStart;
+    trap.at(124, [&] {
+        entryCount = listView1->count();
+        for (int i = 1; i <= entryCount; ++i)
+            atStart.append(listView1->entryText(i));
+    });
+    QStringList taken;
     QList<Conversion::FailedEntry> failures;
     for (int i = 1; i <= entryCount; ++i)
-        ConvertEntry(*this, trap, i, failures);
+        ConvertEntry(*this, trap, i, taken, failures);
+    trap.at(166, [&] {
+        QStringList now;
+        for (int i = 1; i <= listView1->count(); ++i)
+            now.append(listView1->entryText(i));
+        failures.append(Conversion::MissedEntries(atStart, taken, now));
+    });
 
     trap.at(168, [&] { Platform::PumpEvents(); });
     Staging::RemoveStagedTools(trap);

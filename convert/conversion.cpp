@@ -127,6 +127,22 @@ QString Judge(const EntryFacts& facts)
     return QString();
 }
 
+QList<FailedEntry> MissedEntries(const QStringList& atStart, const QStringList& taken,
+                                 const QStringList& now)
+{
+    QStringList missed = atStart;
+    for (const QString& text : taken)
+        missed.removeOne(text);
+    QList<FailedEntry> failures;
+    for (const QString& text : missed)
+        failures.append({Main::FileNameOfPath(text),
+                         now.contains(text)
+                             ? QStringLiteral("it was not reached because the list changed during "
+                                              "the run")
+                             : QStringLiteral("it was removed from the list during the run")});
+    return failures;
+}
+
 QString FinalMessage(const QList<FailedEntry>& failures)
 {
     QString message = QStringLiteral("Done.");

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The pure pieces of a conversion run: output names, the check of the rendered WAV file, the
 // judgement of one entry and the message that ends the run.
@@ -53,6 +54,12 @@ struct FailedEntry
     QString name;
     QString reason;
 };
+
+// The entries of the list at the start of a run that no pass took: the passes read entries by
+// position, so when entries are removed (or moved) during the run, others move out of reach.
+// Each is named with whether it is still in the list now.
+QList<FailedEntry> MissedEntries(const QStringList& atStart, const QStringList& taken,
+                                 const QStringList& now);
 
 // How many failed entries the final message names one by one.
 inline constexpr int ListedFailures = 10;

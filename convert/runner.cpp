@@ -117,7 +117,8 @@ int RunAndWait(const Command& command, std::optional<int> windowStyle,
         process.setProcessEnvironment(environment);
     }
 
-    process.start(command.program, command.arguments, QIODevice::ReadOnly);
+    if (!command.program.isEmpty())
+        process.start(command.program, command.arguments, QIODevice::ReadOnly);
     if (command.program.isEmpty() || !process.waitForStarted(-1)) {
         result.lastOutput = command.program.isEmpty() ? QStringLiteral("No program was given.")
                                                       : process.errorString();

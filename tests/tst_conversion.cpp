@@ -83,7 +83,8 @@ private Q_SLOTS:
     void noSaveOptionConvertsNothing();
     void awkwardNamesConvert_data();
     void awkwardNamesConvert();
-    void entryRemovedDuringTheRunIsNotReplacedByAnother();
+    void removalDuringTheRunNamesTheEntryLeftOut();
+    void missedEntriesAreNamed();
     void entriesAddedDuringTheRunWaitAndClearingIsRefused();
     void missingRendererIsReportedAndNoEntryPasses();
     void plantedRendererIsNeverRun();
@@ -522,7 +523,7 @@ void TestConversion::awkwardNamesConvert()
     QVERIFY(!QFile::exists(m_music + QStringLiteral("/PWNED")));
 }
 
-void TestConversion::entryRemovedDuringTheRunIsNotReplacedByAnother()
+void TestConversion::removalDuringTheRunNamesTheEntryLeftOut()
 {
     Form1& form = makeForm();
     const Midi first = WriteMidi(m_music, QStringLiteral("First.mid"), 3.0);
@@ -530,8 +531,12 @@ void TestConversion::entryRemovedDuringTheRunIsNotReplacedByAnother()
     form.listView1->append(first.path);
     form.listView1->append(second.path);
 
+    const Midi third = WriteMidi(m_music, QStringLiteral("Third.mid"), 3.0);
+    form.listView1->append(third.path);
+
     // Another job hands the pointer back while the first entry converts, and the user
-    // removes the first entry: only the second is left, at position 1.
+    // removes the first entry: the others move up, out of reach of the passes that read by
+    // position. The second pass takes Third.mid, the third finds nothing.
     bool removed = false;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&] {
@@ -547,9 +552,32 @@ void TestConversion::entryRemovedDuringTheRunIsNotReplacedByAnother()
     QVERIFY(removed);
     QCOMPARE(m_test->dialogs.messageTexts(),
              QStringList{QStringLiteral("Done.\n\n1 file was not converted:\n"
-                                        "Entry 2: it was removed from the list during the run")});
-    QCOMPARE(FilesIn(m_out), QStringList{QStringLiteral("First_128 kbps.mp3")});
-    QCOMPARE(form.listView1->count(), 1);
+                                        "Second.mid: it was not reached because the list changed "
+                                        "during the run")});
+    QCOMPARE(FilesIn(m_out), (QStringList{QStringLiteral("First_128 kbps.mp3"),
+                                          QStringLiteral("Third_128 kbps.mp3")}));
+    QCOMPARE(form.listView1->count(), 2);
+}
+
+void TestConversion::missedEntriesAreNamed()
+{
+    using Conversion::MissedEntries;
+    const QString a = QStringLiteral("/m/A.mid");
+    const QString b = QStringLiteral("/m/B.mid");
+    const QString c = QStringLiteral("/m/C.mid");
+    QVERIFY(MissedEntries({a, b, c}, {a, b, c}, {a, b, c}).isEmpty());
+    // B removed while A converted: every pass read what it found, nothing was skipped unseen.
+    const auto removed = MissedEntries({a, b, c}, {a, c}, {a, c});
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(removed[0].name, QStringLiteral("B.mid"));
+    QCOMPARE(removed[0].reason, QStringLiteral("it was removed from the list during the run"));
+    // A moved below C: A was read twice, C never.
+    const auto moved = MissedEntries({a, b, c}, {a, a, b}, {b, c, a});
+    QCOMPARE(moved.size(), 1);
+    QCOMPARE(moved[0].name, QStringLiteral("C.mid"));
+    QVERIFY(moved[0].reason.contains(QStringLiteral("not reached")));
+    // Duplicates count one by one.
+    QCOMPARE(MissedEntries({a, a}, {a}, {a}).size(), 1);
 }
 
 void TestConversion::entriesAddedDuringTheRunWaitAndClearingIsRefused()
