@@ -25,4 +25,8 @@ fi
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 [ -f "$prefix/config/Quillmere.conf" ] || { echo "the program did not write its settings"; exit 1; }
-echo "installed program started"
+
+# The installed samples, pointers and skin serve a whole conversion.
+TUNEPRESS_TEST_PROGRAM_DIR="$prefix/lib/tunepress-studio" "$build/tst_samples" bundledSamplesConvert >"$prefix/samples.log" 2>&1 ||
+    { echo "the installed samples did not convert:"; tail -20 "$prefix/samples.log"; exit 1; }
+echo "installed program started and its samples converted"

@@ -9,6 +9,12 @@ TestForm::TestForm()
     QDir().mkpath(desktop);
 }
 
+QString TestForm::ProgramFolder()
+{
+    const QString installed = qEnvironmentVariable("TUNEPRESS_TEST_PROGRAM_DIR");
+    return installed.isEmpty() ? QCoreApplication::applicationDirPath() : installed;
+}
+
 QString TestForm::settingsFile() const
 {
     return folder.path() + QStringLiteral("/Quillmere.conf");

@@ -20,8 +20,12 @@ struct TestForm
     std::unique_ptr<Form1> form;
 
     TestForm();
+    // The folder that holds the program's own files: the test program's folder, or the one
+    // named by TUNEPRESS_TEST_PROGRAM_DIR (an installed copy, for the installation test).
+    static QString ProgramFolder();
+
     // Creates the window; call Form_Load() yourself or use load().
-    Form1& create(const QString& programFolder = QCoreApplication::applicationDirPath());
-    Form1& load(const QString& programFolder = QCoreApplication::applicationDirPath());
+    Form1& create(const QString& programFolder = ProgramFolder());
+    Form1& load(const QString& programFolder = ProgramFolder());
     QString settingsFile() const;
 };
