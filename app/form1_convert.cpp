@@ -106,6 +106,7 @@ void ConvertEntry(Form1& form, tp::ErrorTrap& trap, int i, QStringList& taken,
             return;
         Runner::RunAndWait(renderer, Hidden, form.ProgressBar1, form.ProgressBar1->Text(),
                            form.ProgressBar1->Value(), form.listView1->count(), &facts.rendered);
+        facts.wavWriteError = Conversion::WriteErrorIn(facts.rendered, wav);
         facts.wav = Conversion::InspectWav(wav);
     });
 

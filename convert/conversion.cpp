@@ -102,6 +102,15 @@ QString SourceProblem(const QString& sourcePath)
     return QString();
 }
 
+QString WriteErrorIn(const Runner::Outcome& outcome, const QString& path)
+{
+    const QString prefix = QFileInfo(path).absoluteFilePath() + QStringLiteral(": ");
+    for (const QString& line : outcome.Lines())
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed();
+    return QString();
+}
+
 QString RenderFailure(const EntryFacts& facts)
 {
     if (!facts.sourceProblem.isEmpty())
@@ -109,6 +118,10 @@ QString RenderFailure(const EntryFacts& facts)
     if (const QString failure = ToolFailure(QStringLiteral("the renderer"), facts.rendered);
         !failure.isEmpty())
         return failure;
+    // The renderer ends well also when it could not write all of the WAV file.
+    if (!facts.wavWriteError.isEmpty())
+        return QStringLiteral("the renderer could not write the temporary WAV file: ") +
+               facts.wavWriteError;
     // The renderer ends well also when it found no music: a header without samples.
     if (!facts.wav.isWave || facts.wav.audioBytes <= 0)
         return QStringLiteral("no music could be rendered from it (is it a MIDI file?)");

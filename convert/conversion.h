@@ -39,10 +39,15 @@ struct EntryFacts
 {
     QString sourceProblem;
     Runner::Outcome rendered;
+    // What the renderer said about writing the WAV file, or "".
+    QString wavWriteError;
     WavFacts wav;
     Runner::Outcome encoded;
     bool mp3Written = false;
 };
+
+// What a tool's output says went wrong with a file it wrote ("<path>: <reason>"), or "".
+QString WriteErrorIn(const Runner::Outcome& outcome, const QString& path);
 
 // Why rendering gave no music, in plain words, or "" when it did.
 QString RenderFailure(const EntryFacts& facts);

@@ -152,8 +152,17 @@ void WriteFileAtomically(const QByteArray& bytes, const QString& path,
                            QStringLiteral(".XXXXXX"));
     if (!partial.open())
         throw failure(partial.errorString());
-    if (partial.write(bytes) != bytes.size() || !partial.flush())
-        throw failure(partial.errorString());
+    // Written straight to the descriptor: a full disk cuts a buffered write short without an
+    // error text, and the user is to read why the file could not be written.
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t count = ::write(partial.handle(), bytes.constData() + written,
+                                      static_cast<size_t>(bytes.size() - written));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            throw failure(SystemErrorText(count < 0 ? errno : ENOSPC));
+        written += count;
+    }
     if (!partial.setPermissions(permissions))
         throw failure(partial.errorString());
     // The data must be on disk before the name is, or a crash could leave a short file under

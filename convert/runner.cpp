@@ -44,10 +44,16 @@ QString Command::DisplayText() const
     return parts.join(QLatin1Char(' '));
 }
 
+QStringList Outcome::Lines() const
+{
+    // Tools that draw progress on a terminal end their lines with control sequences too.
+    static const QRegularExpression breaks(QStringLiteral("[\r\n]|\x1b\\[[0-9;?]*[A-Za-z]"));
+    return lastOutput.split(breaks, Qt::SkipEmptyParts);
+}
+
 QString Outcome::LastLine() const
 {
-    static const QRegularExpression breaks(QStringLiteral("[\r\n]"));
-    const QStringList lines = lastOutput.split(breaks, Qt::SkipEmptyParts);
+    const QStringList lines = Lines();
     for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
         const QString trimmed = line->trimmed();
         if (!trimmed.isEmpty())

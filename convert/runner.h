@@ -52,6 +52,8 @@ struct Outcome
 
     // The last non-empty line of lastOutput.
     QString LastLine() const;
+    // lastOutput split into lines.
+    QStringList Lines() const;
 };
 
 // Show-window codes 0 to 6 pass; anything else, or none, becomes 6.

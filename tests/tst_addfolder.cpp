@@ -2,6 +2,7 @@
 #include "filelist/addfolder.h"
 #include "filelist/folderlisting.h"
 #include "filelist/listview1.h"
+#include "nobody.h"
 #include "scripteddialogs.h"
 
 #include <QApplication>
@@ -98,39 +99,12 @@ QStringList Searched(const QString& start, bool recurse, Reports& reports)
     return folders;
 }
 
-// The unprivileged user "nobody" and group "nogroup".
-constexpr uid_t Nobody = 65534;
-constexpr gid_t Nogroup = 65534;
-
-QStringList DropToNobody()
-{
-    return {QStringLiteral("--reuid=%1").arg(Nobody), QStringLiteral("--regid=%1").arg(Nogroup),
-            QStringLiteral("--clear-groups")};
-}
-
 // What an unprivileged user gets: this program runs again as "nobody" and does one job.
-// This program where the unprivileged user can run it: a copy in an open folder, since the
-// build folder may be private to root.
-QString ProgramForNobody()
-{
-    static QTemporaryDir folder;
-    static QString program;
-    if (program.isEmpty() && folder.isValid() &&
-        ::chmod(QFile::encodeName(folder.path()).constData(), 0755) == 0) {
-        const QString copy = folder.filePath(QStringLiteral("child"));
-        if (QFile::copy(QCoreApplication::applicationFilePath(), copy) &&
-            QFile::setPermissions(copy,
-                                  QFile::permissions(copy) | QFile::ExeOther | QFile::ReadOther))
-            program = copy;
-    }
-    return program;
-}
-
 QStringList RunAsNobody(const QStringList& job)
 {
     QTemporaryDir runtime;
     if (!runtime.isValid() ||
-        ::chown(QFile::encodeName(runtime.path()).constData(), Nobody, Nogroup) != 0)
+        ::chown(QFile::encodeName(runtime.path()).constData(), Nobody::User, Nobody::Group) != 0)
         return {QStringLiteral("no runtime folder for the child")};
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -140,7 +114,8 @@ QStringList RunAsNobody(const QStringList& job)
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QStringLiteral("setpriv"),
-                DropToNobody() + QStringList{ProgramForNobody(), QStringLiteral("--child")} + job);
+                Nobody::Credentials() + QStringList{Nobody::Program(), QStringLiteral("--child")} +
+                    job);
     if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit ||
         child.exitCode() != 0)
         return {QStringLiteral("child failed")};
@@ -150,9 +125,7 @@ QStringList RunAsNobody(const QStringList& job)
 
 bool CanDropToNobody()
 {
-    return ::geteuid() == 0 && !ProgramForNobody().isEmpty() &&
-           QProcess::execute(QStringLiteral("setpriv"), DropToNobody() << QStringLiteral("true")) ==
-               0;
+    return Nobody::CanRun();
 }
 
 // The jobs of the unprivileged child. Each prints one line per result.
