@@ -43,6 +43,11 @@ inline constexpr int Default = 0;
 inline constexpr int Arrow = 1;
 inline constexpr int Hourglass = 11;
 inline constexpr int Custom = 99;
+
+// The cursor a pointer value shows: the icon (or the fallback without one) for Custom, nothing
+// for Default, which leaves each control its own.
+std::optional<QCursor> Shape(int pointer, const std::optional<QCursor>& icon,
+                             Qt::CursorShape customFallback);
 } // namespace Pointer
 
 // The main window. Its event handlers carry the control's name and the event's name.

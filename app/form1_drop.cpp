@@ -34,14 +34,6 @@ bool IsDroppedFolder(const QString& path)
     return (attributes & Platform::Directory) != 0;
 }
 
-// The folder's search appends its own separator.
-QString WithoutTrailingSeparator(QString folder)
-{
-    while (folder.size() > 1 && folder.endsWith(Platform::NativeSeparator))
-        folder.chop(1);
-    return folder;
-}
-
 } // namespace
 
 void Form1::ListView1_OLEDragOver(const QMimeData* data, Qt::DropAction& effect)
@@ -60,8 +52,9 @@ void Form1::ListView1_OLEDragDrop(const QMimeData* data)
         bool folder = false;
         if (!trap.at(100, [&] { folder = IsDroppedFolder(path); }))
             continue;
+        // The folder's search appends its own separator.
         if (folder)
-            AddFolder::AddTreeFiles(*listView1, WithoutTrailingSeparator(path),
+            AddFolder::AddTreeFiles(*listView1, Platform::WithoutTrailingSeparators(path),
                                     QStringLiteral("*.*"), trap, reporter());
         else
             trap.at(102, [&] { listView1->append(path); });

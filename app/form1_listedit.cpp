@@ -56,20 +56,7 @@ void Form1::connectListView1()
 void Form1::setListView1MousePointer(int pointer)
 {
     m_listView1Pointer = pointer;
-    std::optional<QCursor> own;
-    switch (pointer) {
-    case Pointer::Arrow:
-        own = QCursor(Qt::ArrowCursor);
-        break;
-    case Pointer::Hourglass:
-        own = QCursor(Qt::WaitCursor);
-        break;
-    case Pointer::Custom:
-        own = m_listView1Icon.value_or(QCursor(Qt::ArrowCursor));
-        break;
-    default:
-        break;
-    }
+    const std::optional<QCursor> own = Pointer::Shape(pointer, m_listView1Icon, Qt::ArrowCursor);
     // The list's own pointer is its viewport's. The window's pointer policy puts it back
     // whenever the window returns to the default pointer, and until then it stays covered.
     QWidget* surface = listView1->viewport();

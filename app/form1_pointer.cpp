@@ -7,6 +7,21 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 
+std::optional<QCursor> Pointer::Shape(int pointer, const std::optional<QCursor>& icon,
+                                      Qt::CursorShape customFallback)
+{
+    switch (pointer) {
+    case Arrow:
+        return QCursor(Qt::ArrowCursor);
+    case Hourglass:
+        return QCursor(Qt::WaitCursor);
+    case Custom:
+        return icon.value_or(QCursor(customFallback));
+    default:
+        return std::nullopt;
+    }
+}
+
 void Form1::setMousePointer(int pointer)
 {
     m_mousePointer = pointer;
@@ -17,20 +32,8 @@ void Form1::setMousePointer(int pointer)
 // gives every control its own pointer back (the text box its I-beam).
 void Form1::applyPointer()
 {
-    std::optional<QCursor> shown;
-    switch (m_mousePointer) {
-    case Pointer::Arrow:
-        shown = QCursor(Qt::ArrowCursor);
-        break;
-    case Pointer::Hourglass:
-        shown = QCursor(Qt::WaitCursor);
-        break;
-    case Pointer::Custom:
-        shown = m_mouseIcon.value_or(QCursor(Qt::PointingHandCursor));
-        break;
-    default:
-        break;
-    }
+    const std::optional<QCursor> shown =
+        Pointer::Shape(m_mousePointer, m_mouseIcon, Qt::PointingHandCursor);
 
     QList<QWidget*> widgets = findChildren<QWidget*>();
     widgets.prepend(this);

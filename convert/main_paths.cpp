@@ -17,7 +17,7 @@ namespace {
 
 bool StatPath(const QString& path, struct stat& facts)
 {
-    if (path.isEmpty() || path.contains(QChar(u'\0')))
+    if (!Platform::IsUsablePath(path))
         return false;
     return ::stat(QFile::encodeName(path).constData(), &facts) == 0;
 }
@@ -88,7 +88,7 @@ QString CollapseBackslashes(const QString& path, QChar separator)
 void DeleteFileQuiet(const QString& path)
 {
     Platform::PumpEvents();
-    if (path.isEmpty() || path.contains(QChar(u'\0')))
+    if (!Platform::IsUsablePath(path))
         return;
     if (::unlink(QFile::encodeName(path).constData()) == 0)
         return;
@@ -105,7 +105,7 @@ void DeleteFileForced(const QString& path)
     // goes like any other, and its permissions are left alone if the removal fails.
     const QByteArray encoded = QFile::encodeName(path);
     struct stat facts = {};
-    if (path.isEmpty() || path.contains(QChar(u'\0')) || ::lstat(encoded.constData(), &facts) != 0)
+    if (!Platform::IsUsablePath(path) || ::lstat(encoded.constData(), &facts) != 0)
         throw tp::ApplicationError(QStringLiteral("File not found: ") + path);
     if (S_ISDIR(facts.st_mode))
         throw tp::ApplicationError(QStringLiteral("Not a file: ") + path);
@@ -141,7 +141,7 @@ void WriteFileAtomically(const QByteArray& bytes, const QString& path,
         return tp::ApplicationError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
                                     reason);
     };
-    if (path.isEmpty() || path.contains(QChar(u'\0')))
+    if (!Platform::IsUsablePath(path))
         throw failure(QStringLiteral("Invalid file name"));
 
     // The partial file is hidden and named after the final one (cut short, so that a long

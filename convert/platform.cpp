@@ -18,11 +18,6 @@ QByteArray Encoded(const QString& path)
     return QFile::encodeName(path);
 }
 
-bool HasNul(const QString& path)
-{
-    return path.contains(QChar(u'\0'));
-}
-
 } // namespace
 
 int PathLimit()
@@ -60,11 +55,23 @@ QString TempFolder()
     return folder;
 }
 
+bool IsUsablePath(const QString& path)
+{
+    return !path.isEmpty() && !path.contains(QChar(u'\0'));
+}
+
+QString WithoutTrailingSeparators(QString path)
+{
+    while (path.size() > 1 && path.endsWith(NativeSeparator))
+        path.chop(1);
+    return path;
+}
+
 int FileAttributes(const QString& path)
 {
-    if (path.isEmpty() || HasNul(path))
+    if (!IsUsablePath(path))
         return -1;
-    const QByteArray encoded = Encoded(path);
+    const QByteArray encoded = Encoded(WithoutTrailingSeparators(path));
     struct stat own
     {
     };
@@ -93,9 +100,7 @@ int FileAttributes(const QString& path)
 
 bool IsHidden(const QString& path)
 {
-    QStringView trimmed(path);
-    while (trimmed.size() > 1 && trimmed.endsWith(NativeSeparator))
-        trimmed.chop(1);
+    const QString trimmed = WithoutTrailingSeparators(path);
     return trimmed.mid(trimmed.lastIndexOf(NativeSeparator) + 1).startsWith(QLatin1Char('.'));
 }
 
@@ -104,7 +109,7 @@ bool IsPrivateToUser(const QString& path)
     struct stat facts
     {
     };
-    if (HasNul(path) || ::lstat(Encoded(path).constData(), &facts) != 0)
+    if (!IsUsablePath(path) || ::lstat(Encoded(path).constData(), &facts) != 0)
         return false;
     return S_ISREG(facts.st_mode) && facts.st_uid == ::getuid() && (facts.st_mode & 022) == 0;
 }

@@ -29,7 +29,14 @@ enum Attribute : int {
     ReparsePoint = 1024,
 };
 
-// The attribute value of a path, or -1 when its facts cannot be read.
+// Whether a text can name a file at all: not empty and without a NUL character.
+bool IsUsablePath(const QString& path);
+
+// The path without separators at its end, except for the root "/" itself.
+QString WithoutTrailingSeparators(QString path);
+
+// The attribute value of a path, or -1 when its facts cannot be read. A trailing separator
+// is ignored, so that a link is judged as the link it is.
 int FileAttributes(const QString& path);
 
 // Whether the path's last name is hidden (begins with "."): the Hidden attribute bit, which

@@ -18,18 +18,10 @@ namespace {
 
 constexpr QChar Separator = Platform::NativeSeparator;
 
-QString WithoutTrailingSeparators(QString folder)
-{
-    while (folder.size() > 1 && folder.endsWith(Separator))
-        folder.chop(1);
-    return folder;
-}
-
 // The attribute value of a folder of the search; a folder whose facts cannot be read is gone.
 int FolderAttributes(const QString& folder)
 {
-    // Without its trailing separator, so that a link is judged as the link it is.
-    const int attributes = Platform::FileAttributes(WithoutTrailingSeparators(folder));
+    const int attributes = Platform::FileAttributes(folder);
     if (attributes < 0)
         throw FolderError(PathNotFound, QStringLiteral("Path not found: ") + folder);
     return attributes;
@@ -185,7 +177,7 @@ void FolderSearch::firstPassFolder(const QString& folder, QStringList& found, tp
 QString BrowseForFolder(tp::Dialogs& dialogs, const QString& prompt, const QString& startFolder)
 {
     try {
-        return WithoutTrailingSeparators(dialogs.browseForFolder(prompt, startFolder));
+        return Platform::WithoutTrailingSeparators(dialogs.browseForFolder(prompt, startFolder));
     } catch (...) {
         // A picker that fails is a picker that chose nothing.
         return QString();
@@ -220,7 +212,7 @@ QStringList GetFilesInFolder(const QString& folder, const QString& pattern)
 
 bool IsOpenableFile(const QString& path)
 {
-    if (path.isEmpty() || path.contains(QChar(u'\0')))
+    if (!Platform::IsUsablePath(path))
         return false;
     const QByteArray encoded = QFile::encodeName(path);
     // Only a regular file is opened at all: opening a device can act on it.

@@ -1,5 +1,7 @@
 #include "filelist/folderlisting.h"
 
+#include "convert/platform.h"
+
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
@@ -89,7 +91,7 @@ bool OpensAsRegularFile(int folderDescriptor, const char* encodedPath)
 FolderListing::FolderListing(const QString& folder, Kind kind,
                              const std::function<bool(const QString& name)>& wanted)
 {
-    if (folder.isEmpty() || folder.contains(QChar(u'\0')))
+    if (!Platform::IsUsablePath(folder))
         throw FolderError(PathNotFound, QStringLiteral("Path not found: ") + folder);
     m_dir = ::opendir(QFile::encodeName(folder).constData());
     if (!m_dir)
