@@ -2,34 +2,45 @@
 #include "app/progressbar.h"
 #include "convert/bit.h"
 #include "convert/conversion.h"
+#include "convert/job.h"
 #include "convert/main_paths.h"
 #include "convert/platform.h"
 #include "convert/runner.h"
 #include "convert/staging.h"
+#include "convert/workspace.h"
 #include "filelist/listview1.h"
 
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <optional>
 
 namespace {
 
 // The window style the tools run with: hidden.
 constexpr int Hidden = 0;
 
+// How a tool's wait shows on the bar: from the bar's text and value and the list's count now.
+Runner::Options BarWait(Form1& form)
+{
+    Runner::Options wait;
+    wait.windowStyle = Hidden;
+    wait.progressBar = form.ProgressBar1;
+    wait.baseText = form.ProgressBar1->Text();
+    wait.startValue = form.ProgressBar1->Value();
+    wait.entryCount = form.listView1->count();
+    return wait;
+}
+
 // One pass of the run over list entry i, lines 126 to 166. Failures of its statements are
 // reported through the trap and the pass goes on; an entry that did not become an MP3 file is
 // added to the failures.
-void ConvertEntry(Form1& form, tp::ErrorTrap& trap, int i, QStringList& taken,
-                  QList<Conversion::FailedEntry>& failures)
+void ConvertEntry(Form1& form, tp::ErrorTrap& trap, Workspace& workspace, int i,
+                  QStringList& taken, QList<Conversion::FailedEntry>& failures)
 {
     QString source;
     QString mp3;
-    QString wav;
-    Runner::Command renderer;
-    Runner::Command encoder;
-    Conversion::EntryFacts facts;
     bool present = false;
 
     trap.at(126, [&] { Platform::PumpEvents(); });
@@ -70,17 +81,18 @@ void ConvertEntry(Form1& form, tp::ErrorTrap& trap, int i, QStringList& taken,
                                           form.Combo1->currentText());
             });
     }
+    std::optional<Conversion::Job> job;
     bool wavIsSource = false;
     trap.at(146, [&] {
-        wav = Conversion::WavPath(Platform::TempFolder(), Conversion::BaseName(source));
-        wavIsSource = Conversion::SameFile(wav, source);
+        job.emplace(Conversion::Request{source, mp3, 0, workspace.path()});
+        wavIsSource = Conversion::SameFile(job->wavPath(), source);
     });
-    // Without an output path or a TEMP folder there is nowhere to convert to; and clearing the
+    // Without an output path or a workspace there is nowhere to convert to; and clearing the
     // way for a WAV file that is the source itself would delete the file to be converted.
     QString cannot;
     if (mp3.isEmpty())
         cannot = QStringLiteral("no save option is selected");
-    else if (wav.isEmpty())
+    else if (!job)
         cannot = QStringLiteral("the temporary folder cannot be used");
     else if (wavIsSource)
         cannot = QStringLiteral("it lies in the temporary folder under the name of its own "
@@ -90,50 +102,63 @@ void ConvertEntry(Form1& form, tp::ErrorTrap& trap, int i, QStringList& taken,
         return;
     }
 
-    trap.at(148, [&] { Main::DeleteFileQuiet(wav); });
-    trap.at(150, [&] { Main::DeleteFileQuiet(mp3); });
+    trap.at(148, [&] { job->clearWav(); });
+    // The MP3 file is written under a temporary name and replaces an earlier one only once it
+    // is whole, so a failed pass keeps the earlier result.
+    trap.at(150, [&] { job->clearPartialMp3(); });
 
     QString program;
-    trap.at(152, [&] { program = Staging::RunnableProgram(Staging::Resource::Renderer); });
-    trap.at(154, [&] {
-        renderer = Staging::RendererCommand(program, Platform::TempFolder(), source, wav);
-    });
-    trap.at(156, [&] {
-        // A source that is not a readable file is not handed to the renderer: there is
-        // nothing to render, and a named pipe would never answer.
-        facts.sourceProblem = Conversion::SourceProblem(source);
-        if (!facts.sourceProblem.isEmpty())
-            return;
-        Runner::RunAndWait(renderer, Hidden, form.ProgressBar1, form.ProgressBar1->Text(),
-                           form.ProgressBar1->Value(), form.listView1->count(), &facts.rendered);
-        facts.wavWriteError = Conversion::WriteErrorIn(facts.rendered, wav);
-        facts.wav = Conversion::InspectWav(wav);
-    });
+    trap.at(152, [&] { program = Staging::RunnableProgram(Staging::Resource::Renderer, workspace); });
+    Runner::Options wait;
+    trap.at(154, [&] { wait = BarWait(form); });
+    trap.at(156, [&] { job->render(program, wait); });
 
     // Encoding a WAV file without music would only make an MP3 file to be thrown away.
-    if (Conversion::RenderFailure(facts).isEmpty()) {
+    if (job->renderedMusic()) {
         program.clear();
-        trap.at(158, [&] { program = Staging::RunnableProgram(Staging::Resource::Encoder); });
+        trap.at(158,
+                [&] { program = Staging::RunnableProgram(Staging::Resource::Encoder, workspace); });
+        int bitrate = 0;
         trap.at(160, [&] {
-            encoder = Staging::EncoderCommand(program, Bit::changeKBPS(form.Combo1->currentText()),
-                                              wav, mp3);
+            bitrate = Bit::changeKBPS(form.Combo1->currentText());
+            wait = BarWait(form);
         });
-        trap.at(162, [&] {
-            Runner::RunAndWait(encoder, Hidden, form.ProgressBar1, form.ProgressBar1->Text(),
-                               form.ProgressBar1->Value(), form.listView1->count(), &facts.encoded);
-            facts.mp3Written = QFileInfo(mp3).isFile() && QFileInfo(mp3).size() > 0;
-        });
+        trap.at(162, [&] { job->encode(program, bitrate, wait); });
     }
-    trap.at(164, [&] { Main::DeleteFileQuiet(wav); });
+    trap.at(164, [&] { job->removeWav(); });
 
     trap.at(166, [&] {
-        const QString reason = Conversion::Judge(facts);
-        if (reason.isEmpty())
-            return;
-        // What a failed encoder left behind is not a result.
-        Main::DeleteFileQuiet(mp3);
-        failures.append({Main::FileNameOfPath(source), reason});
+        const Conversion::Outcome outcome = job->finish();
+        if (!outcome.converted())
+            failures.append({Main::FileNameOfPath(source), outcome.reason});
     });
+}
+
+// Stages the three tools and the configuration in the workspace, lines 110 to 122.
+void StageTools(tp::ErrorTrap& trap, Workspace& workspace)
+{
+    const Staging::Resource resources[] = {Staging::Resource::Renderer,
+                                           Staging::Resource::SoundFont,
+                                           Staging::Resource::Encoder};
+    int line = 110;
+    for (const Staging::Resource resource : resources) {
+        QByteArray bytes;
+        trap.at(line, [&] { bytes = Staging::LoadResource(resource); });
+        trap.at(line + 2, [&] { Staging::StageResource(bytes, resource, workspace); });
+        line += 4;
+    }
+    trap.at(122, [&] { Staging::WriteConfig(workspace); });
+}
+
+// Removes the four staged files, lines 170 to 176, and with the last the workspace itself.
+void RemoveStagedTools(tp::ErrorTrap& trap, Workspace& workspace)
+{
+    int line = 170;
+    for (const QString& name : Staging::StagedNames()) {
+        trap.at(line, [&] { Main::DeleteFileQuiet(workspace.filePath(name)); });
+        line += 2;
+    }
+    workspace.remove();
 }
 
 } // namespace
@@ -172,7 +197,9 @@ void Form1::PushButton2_Click()
     }
 
     trap.at(108, [&] { setMousePointer(Pointer::Hourglass); });
-    Staging::StageTools(trap);
+    // Each run has a workspace of its own, so that runs of several windows never meet.
+    Workspace workspace;
+    StageTools(trap, workspace);
 
     int entryCount = 0;
     QStringList atStart;
@@ -184,7 +211,7 @@ void Form1::PushButton2_Click()
     QStringList taken;
     QList<Conversion::FailedEntry> failures;
     for (int i = 1; i <= entryCount; ++i)
-        ConvertEntry(*this, trap, i, taken, failures);
+        ConvertEntry(*this, trap, workspace, i, taken, failures);
     trap.at(166, [&] {
         QStringList now;
         for (int i = 1; i <= listView1->count(); ++i)
@@ -193,7 +220,7 @@ void Form1::PushButton2_Click()
     });
 
     trap.at(168, [&] { Platform::PumpEvents(); });
-    Staging::RemoveStagedTools(trap);
+    RemoveStagedTools(trap, workspace);
     trap.at(178, [&] { setMousePointer(Pointer::Default); });
     trap.at(180, [&] { ProgressBar1->SetValue(0); });
     trap.at(182, [&] { ProgressBar1->setText(QStringLiteral("Progress Bar")); });

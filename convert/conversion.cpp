@@ -86,6 +86,42 @@ WavFacts InspectWav(const QString& path)
     return facts;
 }
 
+void WavStream::feed(QByteArrayView bytes)
+{
+    if (m_inData) {
+        m_facts.audioBytes += bytes.size();
+        return;
+    }
+    if (m_gaveUp)
+        return;
+    m_head.append(bytes);
+    if (m_head.size() < 12)
+        return;
+    if (!m_head.startsWith("RIFF") || m_head.mid(8, 4) != "WAVE") {
+        m_gaveUp = true;
+        return;
+    }
+    m_facts.isWave = true;
+    // A stream's chunk sizes may be placeholders, since the writer cannot go back to fill them
+    // in: every byte after the data chunk's header counts.
+    qsizetype at = 12;
+    while (at + 8 <= m_head.size()) {
+        if (m_head.mid(at, 4) == "data") {
+            m_inData = true;
+            m_facts.audioBytes = m_head.size() - (at + 8);
+            m_head.clear();
+            return;
+        }
+        at += 8 + qsizetype(Le32(m_head, at + 4)) + (Le32(m_head, at + 4) & 1);
+    }
+    // The chunks before the data are small; a stream that has none in this much never will.
+    constexpr qsizetype headLimit = 1 << 16;
+    if (m_head.size() > headLimit || at > headLimit) {
+        m_gaveUp = true;
+        m_head.clear();
+    }
+}
+
 QString SourceProblem(const QString& sourcePath)
 {
     const QFileInfo info(sourcePath);
@@ -130,13 +166,20 @@ QString RenderFailure(const EntryFacts& facts)
 
 QString Judge(const EntryFacts& facts)
 {
+    if (facts.cancelled)
+        return QStringLiteral("the conversion was stopped");
+    const QString encoderFailure = ToolFailure(QStringLiteral("the encoder"), facts.encoded);
+    if (facts.piped && facts.sourceProblem.isEmpty() && facts.rendered.started &&
+        !encoderFailure.isEmpty())
+        return encoderFailure;
     if (const QString failure = RenderFailure(facts); !failure.isEmpty())
         return failure;
-    if (const QString failure = ToolFailure(QStringLiteral("the encoder"), facts.encoded);
-        !failure.isEmpty())
-        return failure;
+    if (!encoderFailure.isEmpty())
+        return encoderFailure;
     if (!facts.mp3Written)
         return QStringLiteral("no MP3 file was written");
+    if (!facts.finishError.isEmpty())
+        return facts.finishError;
     return QString();
 }
 

@@ -31,6 +31,22 @@ struct WavFacts
 };
 WavFacts InspectWav(const QString& path);
 
+// The same facts of a WAV stream that passes by in pieces, such as the renderer's output on its
+// way into the encoder.
+class WavStream
+{
+public:
+    void feed(QByteArrayView bytes);
+    WavFacts facts() const { return m_facts; }
+
+private:
+    // The bytes before the data chunk, kept until the chunk is found.
+    QByteArray m_head;
+    bool m_inData = false;
+    bool m_gaveUp = false;
+    WavFacts m_facts;
+};
+
 // Why a source cannot be read, or "" when it can.
 QString SourceProblem(const QString& sourcePath);
 
@@ -44,6 +60,13 @@ struct EntryFacts
     WavFacts wav;
     Runner::Outcome encoded;
     bool mp3Written = false;
+    // The renderer wrote straight into the encoder: when the encoder failed, the renderer was
+    // stopped for it, so the encoder's failure is the reason.
+    bool piped = false;
+    // Why a last step on the encoded file (such as its tag) failed, or "".
+    QString finishError;
+    // The conversion was stopped before it ended.
+    bool cancelled = false;
 };
 
 // What a tool's output says went wrong with a file it wrote ("<path>: <reason>"), or "".

@@ -114,4 +114,14 @@ bool IsPrivateToUser(const QString& path)
     return S_ISREG(facts.st_mode) && facts.st_uid == ::getuid() && (facts.st_mode & 022) == 0;
 }
 
+bool IsFolderOfUser(const QString& path)
+{
+    struct stat facts
+    {
+    };
+    if (!IsUsablePath(path) || ::lstat(Encoded(path).constData(), &facts) != 0)
+        return false;
+    return S_ISDIR(facts.st_mode) && facts.st_uid == ::getuid();
+}
+
 } // namespace Platform

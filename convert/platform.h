@@ -43,7 +43,10 @@ int FileAttributes(const QString& path);
 // the path alone decides.
 bool IsHidden(const QString& path);
 
-// Whether a path is owned by the current user and cannot be written by anyone else.
+// Whether a path is a regular file owned by the current user that nobody else can write.
 bool IsPrivateToUser(const QString& path);
+
+// Whether a path is a folder (not a link to one) owned by the current user.
+bool IsFolderOfUser(const QString& path);
 
 } // namespace Platform

@@ -104,35 +104,75 @@ QString WaitNotice(const QString& baseText, int pollCounter)
            QString::number(pollCounter - NoticeThreshold);
 }
 
-int RunAndWait(const Command& command, std::optional<int> windowStyle,
-               tp::ProgressDisplay* progressBar, const QString& baseText, long long startValue,
-               int entryCount, Outcome* outcome)
-{
-    Outcome result;
-    // Console tools have no window, so the settled style changes nothing on this platform.
-    static_cast<void>(SettleWindowStyle(windowStyle));
+namespace {
 
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardInputFile(command.standardInputFile.isEmpty() ? QProcess::nullDevice()
-                                                                     : command.standardInputFile);
+// Sets up the child's input and environment and starts it; answers whether it started, with
+// the reason in the outcome when it did not.
+bool Start(QProcess& process, const Command& command, Outcome& outcome, QIODevice::OpenMode mode)
+{
+    if (!command.standardInputFile.isEmpty())
+        process.setStandardInputFile(command.standardInputFile);
+    else if (!(mode & QIODevice::WriteOnly))
+        process.setStandardInputFile(QProcess::nullDevice());
     if (!command.environment.isEmpty()) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const auto& [name, value] : command.environment)
             environment.insert(name, value);
         process.setProcessEnvironment(environment);
     }
+    if (command.program.isEmpty()) {
+        outcome.lastOutput = QStringLiteral("No program was given.");
+        return false;
+    }
+    process.start(command.program, command.arguments, mode);
+    if (!process.waitForStarted(-1)) {
+        outcome.lastOutput = process.errorString();
+        return false;
+    }
+    outcome.started = true;
+    return true;
+}
 
-    if (!command.program.isEmpty())
-        process.start(command.program, command.arguments, QIODevice::ReadOnly);
-    if (command.program.isEmpty() || !process.waitForStarted(-1)) {
-        result.lastOutput = command.program.isEmpty() ? QStringLiteral("No program was given.")
-                                                      : process.errorString();
+bool Cancelled(const std::atomic<bool>* cancel)
+{
+    return cancel && cancel->load();
+}
+
+// Stops a child that is still running and waits for its end.
+void Stop(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.kill();
+    process.waitForFinished(-1);
+}
+
+void Finish(QProcess& process, Outcome& outcome, const QByteArray& output)
+{
+    outcome.crashed = process.exitStatus() == QProcess::CrashExit;
+    outcome.exitCode = process.exitCode();
+    outcome.lastOutput = QString::fromLocal8Bit(output);
+}
+
+// Hands the bytes on to the consumer, waiting while more than this is still unwritten.
+constexpr qint64 PipeBacklog = 256 * 1024;
+
+} // namespace
+
+int RunAndWait(const Command& command, const Options& options, Outcome* outcome)
+{
+    Outcome result;
+    // Console tools have no window, so the settled style changes nothing on this platform.
+    static_cast<void>(SettleWindowStyle(options.windowStyle));
+    tp::ProgressDisplay* const progressBar = options.progressBar;
+
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    if (!Start(process, command, result, QIODevice::ReadOnly)) {
         if (outcome)
             *outcome = result;
         return StartFailed;
     }
-    result.started = true;
 
     // A display that refuses a value must not end the wait while the child still runs: the
     // first such failure is handed on once the child has ended.
@@ -150,6 +190,8 @@ int RunAndWait(const Command& command, std::optional<int> windowStyle,
     int pollCounter = 0;
     bool running = true;
     while (running) {
+        if (Cancelled(options.cancel))
+            Stop(process);
         // Returns the moment the child ends, so its end is never noticed late.
         process.waitForFinished(PollMilliseconds);
         KeepTail(output, process.readAll());
@@ -160,8 +202,9 @@ int RunAndWait(const Command& command, std::optional<int> windowStyle,
             ++pollCounter;
             if (pollCounter >= NoticeThreshold) {
                 Platform::PumpEvents();
-                show([&] { progressBar->setText(WaitNotice(baseText, pollCounter)); });
-                if (const auto value = BarValueAtPoll(pollCounter, entryCount, startValue))
+                show([&] { progressBar->setText(WaitNotice(options.baseText, pollCounter)); });
+                if (const auto value =
+                        BarValueAtPoll(pollCounter, options.entryCount, options.startValue))
                     show([&] { progressBar->SetValue(*value); });
                 Platform::PumpEvents();
             }
@@ -175,17 +218,92 @@ int RunAndWait(const Command& command, std::optional<int> windowStyle,
 
     if (progressBar)
         show([&] {
-            progressBar->setText(baseText.isEmpty() ? QStringLiteral("Progress Bar") : baseText);
+            progressBar->setText(options.baseText.isEmpty() ? QStringLiteral("Progress Bar")
+                                                            : options.baseText);
         });
 
-    result.crashed = process.exitStatus() == QProcess::CrashExit;
-    result.exitCode = process.exitCode();
-    result.lastOutput = QString::fromLocal8Bit(output);
+    Finish(process, result, output);
     if (outcome)
         *outcome = result;
     if (displayFailure)
         std::rethrow_exception(displayFailure);
     return result.exitCode;
+}
+
+Piped RunPiped(const Command& producerCommand, const Command& consumerCommand,
+               const std::function<void(QByteArrayView bytes)>& observer,
+               const std::atomic<bool>* cancel)
+{
+    Piped result;
+    QProcess consumer;
+    consumer.setProcessChannelMode(QProcess::MergedChannels);
+    if (!Start(consumer, consumerCommand, result.consumer, QIODevice::ReadWrite))
+        return result;
+    QProcess producer;
+    producer.setProcessChannelMode(QProcess::SeparateChannels);
+    if (!Start(producer, producerCommand, result.producer, QIODevice::ReadOnly)) {
+        consumer.closeWriteChannel();
+        Stop(consumer);
+        return result;
+    }
+
+    QByteArray producerErrors;
+    QByteArray consumerOutput;
+    auto drainOutputs = [&] {
+        KeepTail(producerErrors, producer.readAllStandardError());
+        KeepTail(consumerOutput, consumer.readAll());
+    };
+    auto stopAll = [&] {
+        Stop(producer);
+        Stop(consumer);
+    };
+
+    while (true) {
+        if (Cancelled(cancel)) {
+            result.cancelled = true;
+            stopAll();
+            break;
+        }
+        const bool producerEnded = producer.state() == QProcess::NotRunning;
+        if (!producerEnded)
+            producer.waitForReadyRead(PollMilliseconds);
+        const QByteArray bytes = producer.readAllStandardOutput();
+        if (!bytes.isEmpty()) {
+            observer(bytes);
+            consumer.write(bytes);
+        }
+        // Without an event loop in this thread, bytes reach the consumer, and its words reach
+        // us, only while we wait on it.
+        consumer.waitForBytesWritten(0);
+        while (consumer.bytesToWrite() > PipeBacklog && consumer.state() != QProcess::NotRunning &&
+               !Cancelled(cancel))
+            consumer.waitForBytesWritten(PollMilliseconds);
+        consumer.waitForReadyRead(0);
+        drainOutputs();
+        if (consumer.state() == QProcess::NotRunning) {
+            // Nobody takes the rest: the producer's work is of no use any more.
+            Stop(producer);
+            break;
+        }
+        if (producerEnded && producer.bytesAvailable() == 0)
+            break;
+    }
+    if (!result.cancelled && consumer.state() != QProcess::NotRunning) {
+        consumer.closeWriteChannel();
+        while (!consumer.waitForFinished(PollMilliseconds)) {
+            drainOutputs();
+            if (Cancelled(cancel)) {
+                result.cancelled = true;
+                Stop(consumer);
+            }
+            if (consumer.state() == QProcess::NotRunning)
+                break;
+        }
+    }
+    drainOutputs();
+    Finish(producer, result.producer, producerErrors);
+    Finish(consumer, result.consumer, consumerOutput);
+    return result;
 }
 
 } // namespace Runner

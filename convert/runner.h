@@ -6,6 +6,8 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <atomic>
+#include <functional>
 #include <optional>
 
 // Starts one child process and waits for it while the window keeps handling its events.
@@ -68,12 +70,41 @@ std::optional<double> BarValueAtPoll(int pollCounter, int entryCount, long long 
 // The bar's text at a poll from the notice threshold on.
 QString WaitNotice(const QString& baseText, int pollCounter);
 
+// How RunAndWait waits: the window style of the child, and the progress display that shows the
+// wait (none: the runner only polls).
+struct Options
+{
+    std::optional<int> windowStyle;
+    tp::ProgressDisplay* progressBar = nullptr;
+    // The display's text at the call, to which the wait notice is added and which is put back.
+    QString baseText;
+    // The display's value at the call and the number of entries of the whole run, which size
+    // the steps the bar moves by while the child runs.
+    long long startValue = 0;
+    int entryCount = 0;
+    // When it becomes true, the child is stopped and the wait ends.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
 // Starts the command and returns when the child has ended, with its exit code; when it cannot
 // be started, at once with StartFailed. While it waits, window events run and the bar (when
 // given) shows the wait. Never throws once the child has started, so that no child is left
-// running behind the caller's back.
-int RunAndWait(const Command& command, std::optional<int> windowStyle = std::nullopt,
-               tp::ProgressDisplay* progressBar = nullptr, const QString& baseText = QString(),
-               long long startValue = 0, int entryCount = 0, Outcome* outcome = nullptr);
+// running behind the caller's back; a display that refused a change is rethrown at the end.
+int RunAndWait(const Command& command, const Options& options = {}, Outcome* outcome = nullptr);
+
+// Runs the producer with its standard output fed into the consumer's standard input, both at
+// once, and returns when both have ended. The bytes pass through this process, so that the
+// observer sees each of them; a consumer that reads slowly slows the producer down instead of
+// letting the bytes pile up in memory. When the consumer ends early, the producer is stopped.
+// The producer's outcome keeps its standard error, the consumer's both of its channels.
+struct Piped
+{
+    Outcome producer;
+    Outcome consumer;
+    bool cancelled = false;
+};
+Piped RunPiped(const Command& producer, const Command& consumer,
+               const std::function<void(QByteArrayView bytes)>& observer,
+               const std::atomic<bool>* cancel = nullptr);
 
 } // namespace Runner

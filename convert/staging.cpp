@@ -1,5 +1,6 @@
 #include "convert/staging.h"
 
+#include "convert/errortrap.h"
 #include "convert/main_paths.h"
 #include "convert/platform.h"
 
@@ -41,6 +42,9 @@ ResourceFacts FactsOf(Resource resource)
             QStringLiteral("the MP3 encoder \"lame\""), QStringLiteral("lame"), PrivateProgram};
 }
 
+// The name by which both tools take standard input or output instead of a file.
+const QString StandardStream = QStringLiteral("-");
+
 QString Absolute(const QString& path)
 {
     return QFileInfo(path).absoluteFilePath();
@@ -67,9 +71,10 @@ QString ConfigName()
     return QStringLiteral("timidity.cfg");
 }
 
-QString StagedPath(const QString& name)
+QStringList StagedNames()
 {
-    return Platform::TempFolder() + Platform::NativeSeparator + name;
+    return {StagedName(Resource::Renderer), ConfigName(), StagedName(Resource::SoundFont),
+            StagedName(Resource::Encoder)};
 }
 
 QString ConfigLine(const QString& tempFolder)
@@ -128,12 +133,13 @@ QByteArray LoadResource(Resource resource)
     return bytes;
 }
 
-void StageResource(const QByteArray& bytes, Resource resource)
+void StageResource(const QByteArray& bytes, Resource resource, Workspace& workspace)
 {
     if (bytes.isEmpty())
         return;
+    workspace.create();
     const ResourceFacts facts = FactsOf(resource);
-    const QString path = StagedPath(facts.name);
+    const QString path = workspace.filePath(facts.name);
     // Someone else's file, or one that others can change, is never used: it may have been
     // planted to be run in our name.
     if (Main::FileExists(path) && !Platform::IsPrivateToUser(path))
@@ -145,60 +151,48 @@ void StageResource(const QByteArray& bytes, Resource resource)
                                                   "others and cannot be replaced; it is not used"));
 }
 
-void WriteConfig()
+void WriteConfig(Workspace& workspace)
 {
-    const QString temp = Platform::TempFolder();
-    Main::WriteTextFile(ConfigLine(temp), temp + Platform::NativeSeparator + ConfigName());
+    workspace.create();
+    Main::WriteTextFile(ConfigLine(workspace.path()), workspace.filePath(ConfigName()));
 }
 
-void StageTools(tp::ErrorTrap& trap)
+void WriteConfigFor(const QString& soundFont, Workspace& workspace)
 {
-    const Resource resources[] = {Resource::Renderer, Resource::SoundFont, Resource::Encoder};
-    int line = 110;
-    for (const Resource resource : resources) {
-        QByteArray bytes;
-        trap.at(line, [&] { bytes = LoadResource(resource); });
-        trap.at(line + 2, [&] { StageResource(bytes, resource); });
-        line += 4;
-    }
-    trap.at(122, [&] { WriteConfig(); });
+    workspace.create();
+    Main::WriteTextFile(QStringLiteral("soundfont \"") + Absolute(soundFont) + QLatin1Char('"'),
+                        workspace.filePath(ConfigName()));
 }
 
-void RemoveStagedTools(tp::ErrorTrap& trap)
+QString RunnableProgram(Resource program, Workspace& workspace)
 {
-    const QString names[] = {StagedName(Resource::Renderer), ConfigName(),
-                             StagedName(Resource::SoundFont), StagedName(Resource::Encoder)};
-    int line = 170;
-    for (const QString& name : names) {
-        trap.at(line, [&] { Main::DeleteFileQuiet(StagedPath(name)); });
-        line += 2;
-    }
-}
-
-QString RunnableProgram(Resource program)
-{
-    QStringList needed{StagedPath(StagedName(program))};
+    if (!workspace.created())
+        return QString();
+    QStringList needed{workspace.filePath(StagedName(program))};
     if (program == Resource::Renderer)
-        needed << StagedPath(ConfigName()) << StagedPath(StagedName(Resource::SoundFont));
+        needed << workspace.filePath(ConfigName())
+               << workspace.filePath(StagedName(Resource::SoundFont));
     for (const QString& path : needed)
         if (!Platform::IsPrivateToUser(path))
             return QString();
     return needed.first();
 }
 
-Runner::Command RendererCommand(const QString& program, const QString& tempFolder,
+Runner::Command RendererCommand(const QString& program, const QString& folder,
                                 const QString& sourcePath, const QString& wavPath)
 {
     Runner::Command command;
     command.program = program;
-    command.arguments = {
-        QStringLiteral("-c"),  Absolute(tempFolder + Platform::NativeSeparator + ConfigName()),
-        QStringLiteral("-Ow"), QStringLiteral("-o"),
-        Absolute(wavPath),     QStringLiteral("-")};
+    command.arguments = {QStringLiteral("-c"),
+                         Absolute(folder + Platform::NativeSeparator + ConfigName()),
+                         QStringLiteral("-Ow"),
+                         QStringLiteral("-o"),
+                         wavPath.isEmpty() ? StandardStream : Absolute(wavPath),
+                         StandardStream};
     command.standardInputFile = Absolute(sourcePath);
     // The renderer reads a personal configuration from the home folder after the system's;
-    // pointing it at the TEMP folder keeps the sound the same for every user.
-    command.environment = {{QStringLiteral("HOME"), Absolute(tempFolder)}};
+    // pointing it at the workspace keeps the sound the same for every user.
+    command.environment = {{QStringLiteral("HOME"), Absolute(folder)}};
     return command;
 }
 
@@ -208,8 +202,12 @@ Runner::Command EncoderCommand(const QString& program, int bitrate, const QStrin
     Runner::Command command;
     command.program = program;
     // Absolute paths never begin with "-", so neither can be taken for an option.
-    command.arguments = {QStringLiteral("-h"), QStringLiteral("-m"),     QStringLiteral("s"),
-                         QStringLiteral("-b"), QString::number(bitrate), Absolute(wavPath),
+    command.arguments = {QStringLiteral("-h"),
+                         QStringLiteral("-m"),
+                         QStringLiteral("s"),
+                         QStringLiteral("-b"),
+                         QString::number(bitrate),
+                         wavPath.isEmpty() ? StandardStream : Absolute(wavPath),
                          Absolute(mp3Path)};
     return command;
 }

@@ -18,12 +18,16 @@ public:
     QString text;
     long long value = 0;
     bool refuseValues = false;
+    // Called with each text, after it is kept.
+    std::function<void(const QString&)> onText;
 
     QString Text() const override { return text; }
     void setText(const QString& newText) override
     {
         text = newText;
         texts << newText;
+        if (onText)
+            onText(newText);
     }
     long long Value() const override { return value; }
     void SetValue(double newValue) override
@@ -38,6 +42,30 @@ public:
 Runner::Command Shell(const QString& script)
 {
     return {QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}, {}, {}};
+}
+
+Runner::Options OnBar(tp::ProgressDisplay* bar, const QString& baseText, long long startValue,
+                      int entryCount)
+{
+    Runner::Options options;
+    options.windowStyle = 0;
+    options.progressBar = bar;
+    options.baseText = baseText;
+    options.startValue = startValue;
+    options.entryCount = entryCount;
+    return options;
+}
+
+// A child that runs until the file appears, however slowly the machine polls it.
+QString WaitForFile(const QString& path)
+{
+    return QStringLiteral("while [ ! -e '") + path + QStringLiteral("' ]; do sleep 0.05; done");
+}
+
+void Touch(const QString& path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
 }
 
 } // namespace
@@ -68,6 +96,9 @@ private Q_SLOTS:
     void standardInputComesFromTheFile();
     void environmentReachesTheChild();
     void refusingDisplayStillWaitsForTheChild();
+    void cancellingStopsTheChild();
+    void pipedBytesReachTheConsumerAndTheObserver_data();
+    void pipedBytesReachTheConsumerAndTheObserver();
 };
 
 void TestRunner::stepFollowsTheWorkedValues_data()
@@ -180,8 +211,8 @@ void TestRunner::missingProgramFailsAtOnceAndLeavesBarAlone()
     bar.text = QStringLiteral("Processing: a.mid");
     Runner::Outcome outcome;
     const int result =
-        Runner::RunAndWait({folder.path() + QStringLiteral("/no-such-tool"), {}, {}, {}}, 0, &bar,
-                           bar.text, 50, 1, &outcome);
+        Runner::RunAndWait({folder.path() + QStringLiteral("/no-such-tool"), {}, {}, {}},
+                           OnBar(&bar, bar.text, 50, 1), &outcome);
     QCOMPARE(result, 53 - 2147221504);
     QCOMPARE(result, Runner::StartFailed);
     QVERIFY(!outcome.started);
@@ -201,8 +232,8 @@ void TestRunner::exitCodeIsReturnedAndTextPutBack()
     RecordingBar bar;
     bar.text = QStringLiteral("Processing: a.mid");
     Runner::Outcome outcome;
-    QCOMPARE(Runner::RunAndWait(Shell(QStringLiteral("echo first; echo last words >&2; exit 3")), 0,
-                                &bar, bar.text, 100, 1, &outcome),
+    QCOMPARE(Runner::RunAndWait(Shell(QStringLiteral("echo first; echo last words >&2; exit 3")),
+                                OnBar(&bar, bar.text, 100, 1), &outcome),
              3);
     QVERIFY(outcome.started);
     QVERIFY(!outcome.crashed);
@@ -220,18 +251,24 @@ void TestRunner::emptyBaseTextEndsAsProgressBar()
 {
     ProgressBar bar;
     bar.setText(QStringLiteral("anything"));
-    QCOMPARE(
-        Runner::RunAndWait(Shell(QStringLiteral("exit 0")), std::nullopt, &bar, QString(), 0, 1),
-        0);
+    QCOMPARE(Runner::RunAndWait(Shell(QStringLiteral("exit 0")), OnBar(&bar, QString(), 0, 1)),
+             0);
     QCOMPARE(bar.Text(), QStringLiteral("Progress Bar"));
 }
 
 void TestRunner::childOfSixSecondsShowsNoticeCountingUp()
 {
+    QTemporaryDir folder;
+    const QString enough = folder.filePath(QStringLiteral("enough"));
     RecordingBar bar;
+    // The child runs on until the third notice, however long the polls take.
+    bar.onText = [&](const QString& text) {
+        if (text.endsWith(QStringLiteral(".. 2")))
+            Touch(enough);
+    };
     const QString base = QStringLiteral("Processing: long.mid");
-    QCOMPARE(Runner::RunAndWait(Shell(QStringLiteral("sleep 6.5")), 0, &bar, base, 100, 1), 0);
-    QVERIFY2(bar.texts.size() >= 3, qPrintable(bar.texts.join(QLatin1Char('|'))));
+    QCOMPARE(Runner::RunAndWait(Shell(WaitForFile(enough)), OnBar(&bar, base, 100, 1)), 0);
+    QVERIFY2(bar.texts.size() >= 4, qPrintable(bar.texts.join(QLatin1Char('|'))));
     // Each poll shows the next number, from 0, and the base text comes back at the end.
     for (int n = 0; n < bar.texts.size() - 1; ++n)
         QCOMPARE(bar.texts[n], base + QStringLiteral(", Please wait.. ") + QString::number(n));
@@ -258,7 +295,7 @@ void TestRunner::heavyOutputNeverStallsTheChild()
     QCOMPARE(Runner::RunAndWait(Shell(QStringLiteral("head -c 3000000 /dev/zero | tr '\\0' x; "
                                                      "head -c 3000000 /dev/zero >&2; echo; "
                                                      "echo end")),
-                                std::nullopt, nullptr, {}, 0, 0, &outcome),
+                                {}, &outcome),
              0);
     QVERIFY(outcome.lastOutput.size() <= 4096);
     QCOMPARE(outcome.LastLine(), QStringLiteral("end"));
@@ -267,8 +304,7 @@ void TestRunner::heavyOutputNeverStallsTheChild()
 void TestRunner::crashIsToldApart()
 {
     Runner::Outcome outcome;
-    Runner::RunAndWait(Shell(QStringLiteral("kill -SEGV $$")), std::nullopt, nullptr, {}, 0, 0,
-                       &outcome);
+    Runner::RunAndWait(Shell(QStringLiteral("kill -SEGV $$")), {}, &outcome);
     QVERIFY(outcome.started);
     QVERIFY(outcome.crashed);
 }
@@ -282,9 +318,7 @@ void TestRunner::standardInputComesFromTheFile()
     file.write("from the file\n");
     file.close();
     Runner::Outcome outcome;
-    QCOMPARE(Runner::RunAndWait({QStringLiteral("cat"), {}, input, {}}, std::nullopt, nullptr, {},
-                                0, 0, &outcome),
-             0);
+    QCOMPARE(Runner::RunAndWait({QStringLiteral("cat"), {}, input, {}}, {}, &outcome), 0);
     QCOMPARE(outcome.LastLine(), QStringLiteral("from the file"));
     // No input file means no start, not a child waiting for input.
     QCOMPARE(Runner::RunAndWait({QStringLiteral("cat"), {}, input + QStringLiteral(".gone"), {}}),
@@ -298,7 +332,7 @@ void TestRunner::environmentReachesTheChild()
     Runner::Outcome outcome;
     Runner::Command command = Shell(QStringLiteral("echo \"$HOME\""));
     command.environment = {{QStringLiteral("HOME"), QStringLiteral("/some/where")}};
-    Runner::RunAndWait(command, std::nullopt, nullptr, {}, 0, 0, &outcome);
+    Runner::RunAndWait(command, {}, &outcome);
     QCOMPARE(outcome.LastLine(), QStringLiteral("/some/where"));
 }
 
@@ -306,13 +340,19 @@ void TestRunner::refusingDisplayStillWaitsForTheChild()
 {
     QTemporaryDir folder;
     const QString marker = folder.path() + QStringLiteral("/ended");
+    const QString refused = folder.path() + QStringLiteral("/refused");
     RecordingBar bar;
     bar.refuseValues = true;
+    // The child goes on working after the display refused the first bar move.
+    bar.onText = [&](const QString& text) {
+        if (text.endsWith(QStringLiteral(".. 1")))
+            Touch(refused);
+    };
     bool failed = false;
     try {
-        Runner::RunAndWait(
-            Shell(QStringLiteral("sleep 5.3; touch '") + marker + QStringLiteral("'")), 0, &bar,
-            QStringLiteral("base"), 100, 1);
+        Runner::RunAndWait(Shell(WaitForFile(refused) + QStringLiteral("; sleep 0.3; touch '") +
+                                 marker + QStringLiteral("'")),
+                           OnBar(&bar, QStringLiteral("base"), 100, 1));
     } catch (const tp::ApplicationError&) {
         failed = true;
     }
@@ -320,6 +360,57 @@ void TestRunner::refusingDisplayStillWaitsForTheChild()
     // The failure was handed on only after the child had finished its work.
     QVERIFY(QFile::exists(marker));
     QCOMPARE(bar.text, QStringLiteral("base"));
+}
+
+void TestRunner::cancellingStopsTheChild()
+{
+    std::atomic<bool> cancel = false;
+    QTimer::singleShot(200, this, [&] { cancel = true; });
+    Runner::Options options;
+    options.cancel = &cancel;
+    Runner::Outcome outcome;
+    // Would run for ten minutes unless stopped.
+    Runner::RunAndWait(Shell(QStringLiteral("exec sleep 600")), options, &outcome);
+    QVERIFY(outcome.started);
+    QVERIFY(outcome.crashed);
+
+    const Runner::Piped piped =
+        Runner::RunPiped(Shell(QStringLiteral("exec sleep 600")), Shell(QStringLiteral("cat")),
+                         [](QByteArrayView) {}, &cancel);
+    QVERIFY(piped.cancelled);
+}
+
+void TestRunner::pipedBytesReachTheConsumerAndTheObserver_data()
+{
+    QTest::addColumn<QString>("producer");
+    QTest::addColumn<QString>("consumer");
+    QTest::addColumn<QString>("consumerSaid");
+    QTest::addColumn<bool>("producerStopped");
+    // Far more than a pipe holds, to a consumer that reads it all.
+    QTest::newRow("all bytes") << "head -c 3000000 /dev/zero; echo done >&2"
+                               << "wc -c" << "3000000" << false;
+    // A consumer that stops reading early: the endless producer is stopped, not waited for.
+    QTest::newRow("consumer ends early") << "exec yes" << "head -c 10 >/dev/null; echo enough"
+                                         << "enough" << true;
+}
+
+void TestRunner::pipedBytesReachTheConsumerAndTheObserver()
+{
+    QFETCH(QString, producer);
+    QFETCH(QString, consumer);
+    QFETCH(QString, consumerSaid);
+    QFETCH(bool, producerStopped);
+    qint64 observed = 0;
+    const Runner::Piped piped = Runner::RunPiped(
+        Shell(producer), Shell(consumer), [&](QByteArrayView bytes) { observed += bytes.size(); });
+    QVERIFY(piped.producer.started && piped.consumer.started);
+    QCOMPARE(piped.consumer.exitCode, 0);
+    QCOMPARE(piped.consumer.LastLine(), consumerSaid);
+    QCOMPARE(piped.producer.crashed, producerStopped);
+    if (!producerStopped) {
+        QCOMPARE(observed, qint64(3000000));
+        QCOMPARE(piped.producer.LastLine(), QStringLiteral("done"));
+    }
 }
 
 QTEST_MAIN(TestRunner)

@@ -3,10 +3,12 @@
 #include "convert/platform.h"
 #include "convert/runner.h"
 #include "convert/staging.h"
+#include "convert/workspace.h"
 #include "smf/smfwriter.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
@@ -16,21 +18,22 @@ using Staging::Resource;
 
 namespace {
 
-struct Report
-{
-    int line;
-    QString description;
-};
+const Resource AllResources[] = {Resource::Renderer, Resource::SoundFont, Resource::Encoder};
 
-// A trap that records what it reports instead of showing it.
-struct RecordingTrap
+// Stages every resource and the configuration; answers the failures' descriptions.
+QStringList StageAll(Workspace& workspace)
 {
-    QList<Report> reports;
-    tp::ErrorTrap trap{QStringLiteral("Test"),
-                       [this](const QString& description, const QString&, int line) {
-                           reports.append({line, description});
-                       }};
-};
+    QStringList failures;
+    for (const Resource resource : AllResources) {
+        try {
+            Staging::StageResource(Staging::LoadResource(resource), resource, workspace);
+        } catch (const tp::ApplicationError& error) {
+            failures << error.description();
+        }
+    }
+    Staging::WriteConfig(workspace);
+    return failures;
+}
 
 QByteArray Contents(const QString& path)
 {
@@ -74,8 +77,8 @@ private Q_SLOTS:
     void plantedFileIsReplacedAndNeverRun();
     void missingToolIsReportedWithItsPackage();
     void soundFontIsTheFirstRealBank();
-    void removalTakesAllFourAndIsQuiet();
-    void stagedToolsRunFromTheTempFolder();
+    void workspacesOfRunsAreApartAndAbandonedOnesGo();
+    void stagedToolsRunFromTheWorkspace();
 
     void rendererCommandLine();
     void encoderCommandLine();
@@ -84,6 +87,9 @@ private Q_SLOTS:
 private:
     QTemporaryDir* m_temp = nullptr;
     QString m_tempPath;
+    Workspace* m_workspace = nullptr;
+    // The workspace's folder, made.
+    QString m_work;
     QByteArray m_savedPath;
 };
 
@@ -95,23 +101,26 @@ void TestStaging::init()
     m_tempPath = m_temp->path();
     qputenv("TEMP", QFile::encodeName(m_tempPath));
     m_savedPath = qgetenv("PATH");
+    m_workspace = new Workspace;
+    m_workspace->create();
+    m_work = m_workspace->path();
 }
 
 void TestStaging::cleanup()
 {
     qputenv("PATH", m_savedPath);
+    delete m_workspace;
+    m_workspace = nullptr;
     delete m_temp;
     m_temp = nullptr;
 }
 
 void TestStaging::firstStagingCopiesTheInstalledFilesExactly()
 {
-    RecordingTrap recorder;
-    Staging::StageTools(recorder.trap);
-    QVERIFY(recorder.reports.isEmpty());
+    QCOMPARE(StageAll(*m_workspace), QStringList());
 
-    for (const Resource resource : {Resource::Renderer, Resource::SoundFont, Resource::Encoder}) {
-        const QString staged = m_tempPath + QLatin1Char('/') + Staging::StagedName(resource);
+    for (const Resource resource : AllResources) {
+        const QString staged = m_work + QLatin1Char('/') + Staging::StagedName(resource);
         QCOMPARE(Contents(staged), Contents(Staging::ResourceSource(resource)));
         QVERIFY(Platform::IsPrivateToUser(staged));
         const bool program = resource != Resource::SoundFont;
@@ -120,31 +129,28 @@ void TestStaging::firstStagingCopiesTheInstalledFilesExactly()
     QCOMPARE(Staging::StagedName(Resource::Renderer), QStringLiteral("timidity.exe"));
     QCOMPARE(Staging::StagedName(Resource::SoundFont), QStringLiteral("8MBGMSFX.SF2"));
     QCOMPARE(Staging::StagedName(Resource::Encoder), QStringLiteral("lame.exe"));
-    // Nothing else is left in the folder: no half-written files.
-    QCOMPARE(QDir(m_tempPath).entryList(QDir::Files | QDir::Hidden).size(), 4);
+    // Nothing else is left in the folder but its lock: no half-written files.
+    QCOMPARE(QDir(m_work).entryList(QDir::Files | QDir::Hidden).size(), 5);
+    QCOMPARE(ModeOf(m_work), mode_t(0700));
 }
 
 void TestStaging::configIsOneLineRewrittenOnEveryRun()
 {
-    const QString config = m_tempPath + QStringLiteral("/timidity.cfg");
+    const QString config = m_work + QStringLiteral("/timidity.cfg");
     QVERIFY(WriteFile(config, "source /etc/evil.cfg\nsoundfont other.sf2\n", 0600));
-    RecordingTrap recorder;
-    Staging::StageTools(recorder.trap);
-    QVERIFY(recorder.reports.isEmpty());
+    QCOMPARE(StageAll(*m_workspace), QStringList());
     QCOMPARE(Contents(config),
-             (QStringLiteral("soundfont \"") + m_tempPath + QStringLiteral("/8MBGMSFX.SF2\"\r\n"))
+             (QStringLiteral("soundfont \"") + m_work + QStringLiteral("/8MBGMSFX.SF2\"\r\n"))
                  .toUtf8());
 }
 
 void TestStaging::leftoverPrivateFileIsUsedAsItIs()
 {
-    const QString lame = m_tempPath + QStringLiteral("/lame.exe");
+    const QString lame = m_work + QStringLiteral("/lame.exe");
     QVERIFY(WriteFile(lame, "left over", 0700));
-    RecordingTrap recorder;
-    Staging::StageTools(recorder.trap);
-    QVERIFY(recorder.reports.isEmpty());
+    QCOMPARE(StageAll(*m_workspace), QStringList());
     QCOMPARE(Contents(lame), QByteArray("left over"));
-    QCOMPARE(Staging::RunnableProgram(Resource::Encoder), lame);
+    QCOMPARE(Staging::RunnableProgram(Resource::Encoder, *m_workspace), lame);
 }
 
 void TestStaging::plantedFileIsReplacedAndNeverRun_data()
@@ -159,10 +165,10 @@ void TestStaging::plantedFileIsReplacedAndNeverRun_data()
 void TestStaging::plantedFileIsReplacedAndNeverRun()
 {
     QFETCH(QString, how);
-    const QString renderer = m_tempPath + QStringLiteral("/timidity.exe");
+    const QString renderer = m_work + QStringLiteral("/timidity.exe");
     const QByteArray planted = "#!/bin/sh\ntouch planted-ran\n";
     if (how == QStringLiteral("link")) {
-        const QString target = m_tempPath + QStringLiteral("/target");
+        const QString target = m_work + QStringLiteral("/target");
         QVERIFY(WriteFile(target, planted, 0700));
         QVERIFY(QFile::link(target, renderer));
     } else {
@@ -178,36 +184,30 @@ void TestStaging::plantedFileIsReplacedAndNeverRun()
     }
 
     // Before staging, the planted file is refused.
-    QCOMPARE(Staging::RunnableProgram(Resource::Renderer), QString());
+    QCOMPARE(Staging::RunnableProgram(Resource::Renderer, *m_workspace), QString());
 
-    RecordingTrap recorder;
-    Staging::StageTools(recorder.trap);
-    QVERIFY(recorder.reports.isEmpty());
+    QCOMPARE(StageAll(*m_workspace), QStringList());
     QCOMPARE(Contents(renderer), Contents(Staging::ResourceSource(Resource::Renderer)));
     QVERIFY(Platform::IsPrivateToUser(renderer));
-    QCOMPARE(Staging::RunnableProgram(Resource::Renderer), renderer);
+    QCOMPARE(Staging::RunnableProgram(Resource::Renderer, *m_workspace), renderer);
 }
 
 void TestStaging::missingToolIsReportedWithItsPackage()
 {
     QTemporaryDir emptyPath;
     qputenv("PATH", QFile::encodeName(emptyPath.path()));
-    RecordingTrap recorder;
-    Staging::StageTools(recorder.trap);
+    const QStringList failures = StageAll(*m_workspace);
 
-    QCOMPARE(recorder.reports.size(), 2);
-    QCOMPARE(recorder.reports[0].line, 110);
-    QVERIFY2(recorder.reports[0].description.contains(QStringLiteral("Debian package timidity")),
-             qPrintable(recorder.reports[0].description));
-    QCOMPARE(recorder.reports[1].line, 118);
-    QVERIFY2(recorder.reports[1].description.contains(QStringLiteral("Debian package lame")),
-             qPrintable(recorder.reports[1].description));
+    QCOMPARE(failures.size(), 2);
+    QVERIFY2(failures[0].contains(QStringLiteral("Debian package timidity")),
+             qPrintable(failures[0]));
+    QVERIFY2(failures[1].contains(QStringLiteral("Debian package lame")), qPrintable(failures[1]));
     // Nothing is written for a resource that could not be loaded; the rest is staged.
-    QVERIFY(!QFile::exists(m_tempPath + QStringLiteral("/timidity.exe")));
-    QVERIFY(!QFile::exists(m_tempPath + QStringLiteral("/lame.exe")));
-    QVERIFY(QFile::exists(m_tempPath + QStringLiteral("/8MBGMSFX.SF2")));
-    QVERIFY(QFile::exists(m_tempPath + QStringLiteral("/timidity.cfg")));
-    QCOMPARE(Staging::RunnableProgram(Resource::Renderer), QString());
+    QVERIFY(!QFile::exists(m_work + QStringLiteral("/timidity.exe")));
+    QVERIFY(!QFile::exists(m_work + QStringLiteral("/lame.exe")));
+    QVERIFY(QFile::exists(m_work + QStringLiteral("/8MBGMSFX.SF2")));
+    QVERIFY(QFile::exists(m_work + QStringLiteral("/timidity.cfg")));
+    QCOMPARE(Staging::RunnableProgram(Resource::Renderer, *m_workspace), QString());
 }
 
 void TestStaging::soundFontIsTheFirstRealBank()
@@ -232,47 +232,63 @@ void TestStaging::soundFontIsTheFirstRealBank()
     QVERIFY2(description.isEmpty(), qPrintable(description));
 }
 
-void TestStaging::removalTakesAllFourAndIsQuiet()
+void TestStaging::workspacesOfRunsAreApartAndAbandonedOnesGo()
 {
-    RecordingTrap recorder;
-    Staging::StageTools(recorder.trap);
-    const QString temp = m_tempPath;
-    QVERIFY(::chmod(QFile::encodeName(temp + QStringLiteral("/lame.exe")).constData(), 0400) == 0);
-    QVERIFY(WriteFile(temp + QStringLiteral("/Song.wav"), "not staged", 0600));
-    Staging::RemoveStagedTools(recorder.trap);
-    QVERIFY(recorder.reports.isEmpty());
-    QCOMPARE(QDir(temp).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("Song.wav")});
+    // A second run beside the first has a folder of its own; each removes only its own.
+    Workspace second;
+    second.create();
+    QVERIFY(second.path() != m_work);
+    QCOMPARE(StageAll(second), QStringList());
+    second.remove();
+    QVERIFY(!QFileInfo::exists(second.path()));
+    QVERIFY(QFileInfo(m_work).isDir());
 
-    // A second removal finds nothing and says nothing.
-    Staging::RemoveStagedTools(recorder.trap);
-    QVERIFY(recorder.reports.isEmpty());
+    // A run that lives keeps its workspace; one whose process ended without removing it (here:
+    // a child killed while it held its workspace) loses it to the next run.
+    const QString dead = m_tempPath + QStringLiteral("/tunepress-run-dead");
+    QVERIFY(QDir().mkdir(dead));
+    QProcess child;
+    // The lock is held by the flock process alone; "cat" ends when its input closes.
+    child.start(QStringLiteral("flock"),
+                {QStringLiteral("-o"), dead + QStringLiteral("/.lock"), QStringLiteral("cat")});
+    QVERIFY(child.waitForStarted());
+    QTRY_VERIFY(QProcess::execute(QStringLiteral("flock"), {QStringLiteral("-n"),
+                                                              dead + QStringLiteral("/.lock"),
+                                                              QStringLiteral("true")}) != 0);
+    QCOMPARE(Workspace::RemoveAbandoned(m_tempPath), 0);
+    child.kill();
+    child.waitForFinished();
+    child.close();
+    const QString other = m_tempPath + QStringLiteral("/not-a-workspace");
+    QVERIFY(QDir().mkdir(other));
+    Workspace third;
+    third.create();
+    QVERIFY(!QFileInfo::exists(dead));
+    QVERIFY(QFileInfo(m_work).isDir());
+    QVERIFY(QFileInfo(other).isDir());
 }
 
-void TestStaging::stagedToolsRunFromTheTempFolder()
+void TestStaging::stagedToolsRunFromTheWorkspace()
 {
-    RecordingTrap recorder;
-    Staging::StageTools(recorder.trap);
-    QVERIFY(recorder.reports.isEmpty());
+    QCOMPARE(StageAll(*m_workspace), QStringList());
 
     QTemporaryDir music;
     const QString midi = music.path() + QStringLiteral("/Song.mid");
     QVERIFY(Smf::Write(Smf::Demo(2.0, 3), midi));
-    const QString wav = m_tempPath + QStringLiteral("/Song.wav");
+    const QString wav = m_work + QStringLiteral("/Song.wav");
     const QString mp3 = music.path() + QStringLiteral("/Song_64 kbps.mp3");
 
     Runner::Outcome rendered;
-    QCOMPARE(
-        Runner::RunAndWait(Staging::RendererCommand(Staging::RunnableProgram(Resource::Renderer),
-                                                    m_tempPath, midi, wav),
-                           0, nullptr, {}, 0, 1, &rendered),
-        0);
+    QCOMPARE(Runner::RunAndWait(
+                 Staging::RendererCommand(Staging::RunnableProgram(Resource::Renderer, *m_workspace),
+                                          m_work, midi, wav),
+                 {}, &rendered),
+             0);
     QVERIFY2(Conversion::InspectWav(wav).audioBytes > 100000, qPrintable(rendered.lastOutput));
 
-    QCOMPARE(
-        Runner::RunAndWait(
-            Staging::EncoderCommand(Staging::RunnableProgram(Resource::Encoder), 64, wav, mp3), 0),
-        0);
+    QCOMPARE(Runner::RunAndWait(Staging::EncoderCommand(
+                 Staging::RunnableProgram(Resource::Encoder, *m_workspace), 64, wav, mp3)),
+             0);
     QVERIFY(QFileInfo(mp3).size() > 1000);
 }
 

@@ -1,0 +1,153 @@
+#include "convert/job.h"
+
+#include "convert/errortrap.h"
+#include "convert/main_paths.h"
+#include "convert/platform.h"
+#include "convert/staging.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace Conversion {
+
+namespace {
+
+bool IsWrittenFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
+}
+
+QString Absolute(const QString& path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+} // namespace
+
+QString PartialPath(const QString& path)
+{
+    // Short and independent of the final name, so that a final name at the length limit still
+    // has a temporary one; hidden, so that file managers do not show a file being written.
+    const quint64 random = QRandomGenerator::system()->generate64();
+    return Main::FolderOfPath(path) + QStringLiteral(".tunepress-") +
+           QString::number(random, 36) + QStringLiteral(".mp3.part");
+}
+
+Job::Job(Request request)
+    : m_request(std::move(request)),
+      m_wav(WavPath(m_request.workFolder, BaseName(m_request.source))),
+      m_partial(PartialPath(m_request.mp3Path))
+{
+}
+
+Job::~Job()
+{
+    if (!m_finished) {
+        Main::DeleteFileQuiet(m_partial);
+        Main::DeleteFileQuiet(m_wav);
+    }
+}
+
+void Job::clearWav()
+{
+    Main::DeleteFileQuiet(m_wav);
+}
+
+void Job::clearPartialMp3()
+{
+    Main::DeleteFileQuiet(m_partial);
+}
+
+void Job::render(const QString& program, const Runner::Options& wait)
+{
+    // A source that is not a readable file is not handed to the renderer: there is nothing to
+    // render, and a named pipe would never answer.
+    m_facts.sourceProblem = SourceProblem(m_request.source);
+    if (!m_facts.sourceProblem.isEmpty())
+        return;
+    Runner::RunAndWait(
+        Staging::RendererCommand(program, m_request.workFolder, m_request.source, m_wav), wait,
+        &m_facts.rendered);
+    m_facts.wavWriteError = WriteErrorIn(m_facts.rendered, m_wav);
+    m_facts.wav = InspectWav(m_wav);
+}
+
+bool Job::renderedMusic() const
+{
+    return RenderFailure(m_facts).isEmpty();
+}
+
+void Job::encode(const QString& program, int bitrate, const Runner::Options& wait)
+{
+    Runner::RunAndWait(Staging::EncoderCommand(program, bitrate, m_wav, m_partial), wait,
+                       &m_facts.encoded);
+    m_facts.mp3Written = IsWrittenFile(m_partial);
+}
+
+void Job::removeWav()
+{
+    Main::DeleteFileQuiet(m_wav);
+}
+
+void Job::renderIntoEncoder(const QString& renderer, const QString& encoder,
+                            const std::atomic<bool>* cancel)
+{
+    m_facts.piped = true;
+    m_facts.sourceProblem = SourceProblem(m_request.source);
+    if (!m_facts.sourceProblem.isEmpty())
+        return;
+    WavStream stream;
+    const Runner::Piped piped = Runner::RunPiped(
+        Staging::RendererCommand(renderer, m_request.workFolder, m_request.source, QString()),
+        Staging::EncoderCommand(encoder, m_request.bitrate, QString(), m_partial),
+        [&](QByteArrayView bytes) { stream.feed(bytes); }, cancel);
+    m_facts.rendered = piped.producer;
+    m_facts.encoded = piped.consumer;
+    m_facts.wav = stream.facts();
+    m_facts.cancelled = m_cancelled = piped.cancelled;
+    m_facts.mp3Written = IsWrittenFile(m_partial);
+}
+
+void Job::finishWith(const std::function<void(const QString& partialMp3)>& step)
+{
+    if (!Judge(m_facts).isEmpty())
+        return;
+    try {
+        step(m_partial);
+    } catch (const tp::ApplicationError& error) {
+        m_facts.finishError = error.description();
+    } catch (const std::exception& error) {
+        m_facts.finishError = QString::fromLocal8Bit(error.what());
+    }
+}
+
+Outcome Job::finish()
+{
+    m_finished = true;
+    Outcome outcome;
+    outcome.facts = m_facts;
+    outcome.reason = Judge(m_facts);
+    if (outcome.reason.isEmpty()) {
+        // Replaces an earlier file of that name in one step: whoever looks sees the old file
+        // or the new one, never a part of either.
+        if (std::rename(QFile::encodeName(m_partial).constData(),
+                        QFile::encodeName(m_request.mp3Path).constData()) == 0)
+            outcome.mp3 = m_request.mp3Path;
+        else
+            outcome.reason = QStringLiteral("the MP3 file could not be put in place: ") +
+                             QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!outcome.converted()) {
+        Main::DeleteFileQuiet(m_partial);
+        // The tools name the file they wrote; the user knows it by its final name.
+        outcome.reason.replace(Absolute(m_partial), Absolute(m_request.mp3Path));
+    }
+    return outcome;
+}
+
+} // namespace Conversion

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "convert/conversion.h"
+#include "convert/runner.h"
+
+#include <QString>
+#include <atomic>
+#include <functional>
+
+// The conversion of one MIDI file into one MP3 file, for any caller: the window, which runs its
+// steps one by one between its own, and callers that run them all at once.
+namespace Conversion {
+
+struct Request
+{
+    QString source;
+    // Where the MP3 file goes; it takes this name only once the entry is converted.
+    QString mp3Path;
+    int bitrate = 128;
+    // The folder of the run's own files (its workspace): the renderer's configuration and the
+    // temporary WAV file.
+    QString workFolder;
+};
+
+struct Outcome
+{
+    EntryFacts facts;
+    // Why the entry was not converted, in plain words; "" when it was.
+    QString reason;
+    // The MP3 file written, "" when none was.
+    QString mp3;
+    bool converted() const { return reason.isEmpty(); }
+};
+
+// One entry's conversion. The renderer writes the music as WAVE, the encoder makes the MP3 file
+// under a hidden temporary name in the output folder, and only a converted entry's file takes
+// the final name, replacing any earlier one there; a failed entry leaves the earlier file as
+// it was and nothing of its own.
+class Job
+{
+public:
+    explicit Job(Request request);
+    ~Job();
+    Job(const Job&) = delete;
+    Job& operator=(const Job&) = delete;
+
+    const Request& request() const { return m_request; }
+    const QString& wavPath() const { return m_wav; }
+    // The hidden name the encoder writes to.
+    const QString& partialMp3Path() const { return m_partial; }
+
+    // Step by step, each step throwing tp::ApplicationError when it cannot be done:
+    // removes a WAV file left at the WAV path;
+    void clearWav();
+    // removes a file left at the temporary MP3 name;
+    void clearPartialMp3();
+    // renders the source to the WAV path with the renderer program (a source that is not a
+    // readable file is not handed to it);
+    void render(const QString& program, const Runner::Options& wait);
+    // whether rendering gave music to encode;
+    bool renderedMusic() const;
+    // encodes the WAV file to the temporary MP3 name;
+    void encode(const QString& program, int bitrate, const Runner::Options& wait);
+    // removes the WAV file;
+    void removeWav();
+    // runs a last step on the encoded temporary file (such as writing a tag); a step that
+    // throws fails the entry with its reason;
+    void finishWith(const std::function<void(const QString& partialMp3)>& step);
+    // judges the entry and puts a converted MP3 under its final name; removes what a failed
+    // entry left.
+    Outcome finish();
+
+    // Renders straight into the encoder, both at once, without a WAV file on disk: the renderer
+    // and encoder programs given, the renderer's configuration in the request's work folder.
+    // Stops both tools when cancel becomes true.
+    void renderIntoEncoder(const QString& renderer, const QString& encoder,
+                           const std::atomic<bool>* cancel = nullptr);
+    bool cancelled() const { return m_cancelled; }
+
+private:
+    Request m_request;
+    QString m_wav;
+    QString m_partial;
+    EntryFacts m_facts;
+    bool m_finished = false;
+    bool m_cancelled = false;
+};
+
+// A hidden name for a file being written in the folder of the path, unlikely to be taken.
+QString PartialPath(const QString& path);
+
+} // namespace Conversion

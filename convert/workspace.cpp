@@ -1,0 +1,138 @@
+#include "convert/workspace.h"
+
+#include "convert/errortrap.h"
+#include "convert/platform.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char LockName[] = ".lock";
+
+// A workspace without its lock file is one whose run is between making the folder and locking
+// it; only one that stays so for this long is taken for abandoned.
+constexpr qint64 UnlockedGraceSeconds = 60;
+
+QString RandomName()
+{
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QString name = Workspace::NamePrefix();
+    for (int i = 0; i < 12; ++i)
+        name += QLatin1Char(letters[QRandomGenerator::system()->bounded(36)]);
+    return name;
+}
+
+QString SystemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Opens and locks the lock file of a workspace folder; -1 when it cannot be had.
+int TakeLock(const QString& folder, int flags)
+{
+    const QByteArray lock = QFile::encodeName(folder + QLatin1Char('/') + QLatin1String(LockName));
+    const int descriptor = ::open(lock.constData(), flags | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (descriptor < 0)
+        return -1;
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        ::close(descriptor);
+        return -1;
+    }
+    return descriptor;
+}
+
+} // namespace
+
+Workspace::~Workspace()
+{
+    remove();
+}
+
+QString Workspace::NamePrefix()
+{
+    return QStringLiteral("tunepress-run-");
+}
+
+QString Workspace::path()
+{
+    if (m_path.isEmpty())
+        m_path = Platform::TempFolder() + Platform::NativeSeparator + RandomName();
+    return m_path;
+}
+
+QString Workspace::filePath(const QString& name)
+{
+    return path() + Platform::NativeSeparator + name;
+}
+
+void Workspace::create()
+{
+    if (created())
+        return;
+    const QString temp = QFileInfo(path()).path();
+    RemoveAbandoned(temp);
+    // A name that is taken (by chance, or by someone who guessed it) is never used: another
+    // one is chosen.
+    for (int attempt = 0;; ++attempt) {
+        if (::mkdir(QFile::encodeName(m_path).constData(), 0700) == 0)
+            break;
+        const int error = errno;
+        if (error != EEXIST || attempt == 10)
+            throw tp::ApplicationError(QStringLiteral("Cannot create the folder ") + m_path +
+                                       QStringLiteral(": ") + SystemError(error));
+        m_path = temp + Platform::NativeSeparator + RandomName();
+    }
+    m_lock = TakeLock(m_path, O_CREAT | O_EXCL);
+    if (m_lock < 0) {
+        const int error = errno;
+        QDir(m_path).removeRecursively();
+        throw tp::ApplicationError(QStringLiteral("Cannot lock the folder ") + m_path +
+                                   QStringLiteral(": ") + SystemError(error));
+    }
+}
+
+void Workspace::remove()
+{
+    if (!created())
+        return;
+    QDir(m_path).removeRecursively();
+    ::close(m_lock);
+    m_lock = -1;
+}
+
+int Workspace::RemoveAbandoned(const QString& tempFolder)
+{
+    int removed = 0;
+    const QFileInfoList candidates =
+        QDir(tempFolder).entryInfoList({NamePrefix() + QLatin1Char('*')},
+                                       QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QFileInfo& candidate : candidates) {
+        const QString folder = candidate.filePath();
+        // Only this user's own folders are looked into; a link is never followed.
+        if (!Platform::IsFolderOfUser(folder))
+            continue;
+        const int lock = TakeLock(folder, 0);
+        if (lock < 0) {
+            // Locked: its run lives. Without a lock file: being made, unless it stays so.
+            if (QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(LockName)) ||
+                candidate.lastModified().secsTo(QDateTime::currentDateTime()) <
+                    UnlockedGraceSeconds)
+                continue;
+        }
+        if (QDir(folder).removeRecursively())
+            ++removed;
+        if (lock >= 0)
+            ::close(lock);
+    }
+    return removed;
+}
