@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "convert/bit.h"
 
 #include "app/cursorfile.h"
 #include "app/errorreport.h"
@@ -70,11 +71,7 @@ QString Form1::ProductTitle()
 
 QStringList Form1::BitrateEntries()
 {
-    QStringList entries;
-    for (const int kbps :
-         {320, 256, 224, 192, 160, 144, 128, 112, 96, 80, 64, 56, 48, 40, 32, 24, 16, 8})
-        entries << QString::number(kbps) + QStringLiteral(" kbps");
-    return entries;
+    return Bit::BitrateEntries();
 }
 
 void Form1::createControls()

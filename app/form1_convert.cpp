@@ -36,8 +36,8 @@ Runner::Options BarWait(Form1& form)
 // One pass of the run over list entry i, lines 126 to 166. Failures of its statements are
 // reported through the trap and the pass goes on; an entry that did not become an MP3 file is
 // added to the failures.
-void ConvertEntry(Form1& form, tp::ErrorTrap& trap, Workspace& workspace, int i,
-                  QStringList& taken, QList<Conversion::FailedEntry>& failures)
+void ConvertEntry(Form1& form, tp::ErrorTrap& trap, Workspace& workspace, int i, QStringList& taken,
+                  QList<Conversion::FailedEntry>& failures)
 {
     QString source;
     QString mp3;
@@ -108,7 +108,8 @@ void ConvertEntry(Form1& form, tp::ErrorTrap& trap, Workspace& workspace, int i,
     trap.at(150, [&] { job->clearPartialMp3(); });
 
     QString program;
-    trap.at(152, [&] { program = Staging::RunnableProgram(Staging::Resource::Renderer, workspace); });
+    trap.at(152,
+            [&] { program = Staging::RunnableProgram(Staging::Resource::Renderer, workspace); });
     Runner::Options wait;
     trap.at(154, [&] { wait = BarWait(form); });
     trap.at(156, [&] { job->render(program, wait); });
@@ -137,9 +138,8 @@ void ConvertEntry(Form1& form, tp::ErrorTrap& trap, Workspace& workspace, int i,
 // Stages the three tools and the configuration in the workspace, lines 110 to 122.
 void StageTools(tp::ErrorTrap& trap, Workspace& workspace)
 {
-    const Staging::Resource resources[] = {Staging::Resource::Renderer,
-                                           Staging::Resource::SoundFont,
-                                           Staging::Resource::Encoder};
+    const Staging::Resource resources[] = {
+        Staging::Resource::Renderer, Staging::Resource::SoundFont, Staging::Resource::Encoder};
     int line = 110;
     for (const Staging::Resource resource : resources) {
         QByteArray bytes;

@@ -54,7 +54,8 @@ void Form1::ListView1_OLEDragDrop(const QMimeData* data)
             continue;
         // The folder's search appends its own separator.
         if (folder)
-            AddFolder::AddTreeFiles(*listView1, Platform::WithoutTrailingSeparators(path),
+            AddFolder::AddTreeFiles([this](const QString& entry) { listView1->append(entry); },
+                                    Platform::WithoutTrailingSeparators(path),
                                     QStringLiteral("*.*"), trap, reporter());
         else
             trap.at(102, [&] { listView1->append(path); });

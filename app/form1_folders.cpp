@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "convert/platform.h"
 #include "filelist/addfolder.h"
+#include "filelist/listview1.h"
 
 #include <QLineEdit>
 
@@ -50,7 +51,8 @@ void Form1::PushButton3_Click()
     trap.at(334, [&] { settings().SaveSetting(SettingKeys::LastFolder, lastFolder); });
 
     trap.at(112, [&] { setMousePointer(Pointer::Hourglass); });
-    AddFolder::AddTreeFiles(*listView1, chosen, QStringLiteral("*.") + extension, trap, reporter());
+    AddFolder::AddTreeFiles([this](const QString& path) { listView1->append(path); }, chosen,
+                            QStringLiteral("*.") + extension, trap, reporter());
     trap.at(136, [&] { setMousePointer(Pointer::Default); });
 }
 

@@ -9,6 +9,15 @@
 
 namespace Bit {
 
+QStringList BitrateEntries()
+{
+    QStringList entries;
+    for (const int kbps :
+         {320, 256, 224, 192, 160, 144, 128, 112, 96, 80, 64, 56, 48, 40, 32, 24, 16, 8})
+        entries << QString::number(kbps) + QStringLiteral(" kbps");
+    return entries;
+}
+
 namespace {
 
 bool IsSkipped(QChar c)

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace Bit {
+
+// The bitrates offered, as the texts shown for them, highest first: "320 kbps" to "8 kbps".
+QStringList BitrateEntries();
 
 // The bitrate number of a bitrate text such as "128 kbps". Reads the number leniently, rounds
 // halves to even; throws tp::ApplicationError("Overflow") outside the 16-bit range.

@@ -34,16 +34,15 @@ QString PartialPath(const QString& path)
     // Short and independent of the final name, so that a final name at the length limit still
     // has a temporary one; hidden, so that file managers do not show a file being written.
     const quint64 random = QRandomGenerator::system()->generate64();
-    return Main::FolderOfPath(path) + QStringLiteral(".tunepress-") +
-           QString::number(random, 36) + QStringLiteral(".mp3.part");
+    return Main::FolderOfPath(path) + QStringLiteral(".tunepress-") + QString::number(random, 36) +
+           QStringLiteral(".mp3.part");
 }
 
 Job::Job(Request request)
     : m_request(std::move(request)),
       m_wav(WavPath(m_request.workFolder, BaseName(m_request.source))),
       m_partial(PartialPath(m_request.mp3Path))
-{
-}
+{}
 
 Job::~Job()
 {

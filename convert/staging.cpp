@@ -202,13 +202,11 @@ Runner::Command EncoderCommand(const QString& program, int bitrate, const QStrin
     Runner::Command command;
     command.program = program;
     // Absolute paths never begin with "-", so neither can be taken for an option.
-    command.arguments = {QStringLiteral("-h"),
-                         QStringLiteral("-m"),
-                         QStringLiteral("s"),
-                         QStringLiteral("-b"),
-                         QString::number(bitrate),
-                         wavPath.isEmpty() ? StandardStream : Absolute(wavPath),
-                         Absolute(mp3Path)};
+    command.arguments = {
+        QStringLiteral("-h"),     QStringLiteral("-m"),
+        QStringLiteral("s"),      QStringLiteral("-b"),
+        QString::number(bitrate), wavPath.isEmpty() ? StandardStream : Absolute(wavPath),
+        Absolute(mp3Path)};
     return command;
 }
 

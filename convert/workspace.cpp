@@ -114,8 +114,9 @@ int Workspace::RemoveAbandoned(const QString& tempFolder)
 {
     int removed = 0;
     const QFileInfoList candidates =
-        QDir(tempFolder).entryInfoList({NamePrefix() + QLatin1Char('*')},
-                                       QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+        QDir(tempFolder)
+            .entryInfoList({NamePrefix() + QLatin1Char('*')},
+                           QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QFileInfo& candidate : candidates) {
         const QString folder = candidate.filePath();
         // Only this user's own folders are looked into; a link is never followed.

@@ -3,7 +3,6 @@
 #include "convert/main_paths.h"
 #include "convert/platform.h"
 #include "filelist/folderlisting.h"
-#include "filelist/listview1.h"
 
 #include <QFile>
 #include <algorithm>
@@ -302,8 +301,9 @@ bool MatchesWildcard(const QString& name, const QString& pattern)
            MatchesFrom(name, QStringView(pattern).chopped(2));
 }
 
-void AddTreeFiles(ListView1& list, const QString& folder, const QString& pattern,
-                  tp::ErrorTrap& trap, const tp::ErrorReporter& searchReporter)
+void AddTreeFiles(const std::function<void(const QString& path)>& append, const QString& folder,
+                  const QString& pattern, tp::ErrorTrap& trap,
+                  const tp::ErrorReporter& searchReporter)
 {
     QStringList folders;
     trap.at(114, [&] { folders = QStringList{folder + Separator}; });
@@ -322,7 +322,7 @@ void AddTreeFiles(ListView1& list, const QString& folder, const QString& pattern
             trap.at(128, [&] { path = current + Separator + name; });
             trap.at(132, [&] {
                 if (IsOpenableFile(path) && !IsHiddenArchiveFile(path))
-                    list.append(Main::CollapseBackslashes(path));
+                    append(Main::CollapseBackslashes(path));
             });
         }
     }

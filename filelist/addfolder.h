@@ -5,8 +5,7 @@
 
 #include <QString>
 #include <QStringList>
-
-class ListView1;
+#include <functional>
 
 // The folder tools: the folder picker, the level-by-level folder search and the listing of
 // one folder's files.
@@ -48,11 +47,12 @@ bool IsHiddenSystemFolder(int attributes);
 // "*.*" also matches a name without a dot.
 bool MatchesWildcard(const QString& name, const QString& pattern);
 
-// Appends to the list every file of the folder's tree (the folder given without a trailing
-// separator, except the root) whose name matches the pattern, skipping names that begin with
-// "~", files that cannot be opened and files of attribute value 34. Runs as the statements
-// 114 to 134 of the given trap.
-void AddTreeFiles(ListView1& list, const QString& folder, const QString& pattern,
-                  tp::ErrorTrap& trap, const tp::ErrorReporter& searchReporter);
+// Hands every file of the folder's tree (the folder given without a trailing separator, except
+// the root) whose name matches the pattern to append, skipping names that begin with "~",
+// files that cannot be opened and files of attribute value 34. Runs as the statements 114 to
+// 134 of the given trap.
+void AddTreeFiles(const std::function<void(const QString& path)>& append, const QString& folder,
+                  const QString& pattern, tp::ErrorTrap& trap,
+                  const tp::ErrorReporter& searchReporter);
 
 } // namespace AddFolder

@@ -139,7 +139,8 @@ int RunChildJob(const QStringList& job)
     } else if (job.value(0) == QStringLiteral("addtree")) {
         ListView1 list;
         tp::ErrorTrap trap(QStringLiteral("test"), reports.reporter());
-        AddFolder::AddTreeFiles(list, job.value(1), job.value(2), trap, reports.reporter());
+        AddFolder::AddTreeFiles([&](const QString& path) { list.append(path); }, job.value(1),
+                                job.value(2), trap, reports.reporter());
         for (int position = 1; position <= list.count(); ++position)
             out << QStringLiteral("entry ") << list.entryText(position) << '\n';
     } else if (job.value(0) == QStringLiteral("openable")) {
@@ -476,8 +477,8 @@ void TestAddFolder::linkLoopsAreSearchedOnce()
     Reports reports;
     ListView1 list;
     tp::ErrorTrap trap(QStringLiteral("test"), reports.reporter());
-    AddFolder::AddTreeFiles(list, tree.path().chopped(1), QStringLiteral("*.mid"), trap,
-                            reports.reporter());
+    AddFolder::AddTreeFiles([&](const QString& path) { list.append(path); }, tree.path().chopped(1),
+                            QStringLiteral("*.mid"), trap, reports.reporter());
     QStringList added;
     for (int position = 1; position <= list.count(); ++position)
         added << list.entryText(position);

@@ -3,6 +3,7 @@
 #include "audiocheck.h"
 #include "convert/conversion.h"
 #include "filelist/listview1.h"
+#include "reliability.h"
 #include "smf/smfwriter.h"
 #include "testform.h"
 
@@ -73,7 +74,8 @@ private Q_SLOTS:
     void convertsToTheExactNameAtTheChosenBitrate_data();
     void convertsToTheExactNameAtTheChosenBitrate();
     void sourceFolderOptionWritesBesideTheSource();
-    void existingMp3IsReplaced();
+    void existingReadOnlyMp3IsReplacedAsAnUnprivilegedUser();
+    void failedReconversionKeepsTheEarlierMp3();
     void twoSourcesWithOneBaseNameLeaveTheLaterResult();
     void refusalsStageNothing_data();
     void refusalsStageNothing();
@@ -298,18 +300,57 @@ void TestConversion::sourceFolderOptionWritesBesideTheSource()
     QCOMPARE(FilesIn(m_out), QStringList());
 }
 
-void TestConversion::existingMp3IsReplaced()
+void TestConversion::existingReadOnlyMp3IsReplacedAsAnUnprivilegedUser()
+{
+    // Root may write any file, so the run is made by a user whom the permissions bind.
+    if (!Reliability::CanRunAsNobody())
+        QSKIP("needs root and setpriv to run as an unprivileged user");
+    QVERIFY(::chmod(QFile::encodeName(m_work->path()).constData(), 0755) == 0);
+    QVERIFY(::chmod(QFile::encodeName(m_music).constData(), 0755) == 0);
+    QVERIFY(::chown(QFile::encodeName(m_out).constData(), Nobody::User, Nobody::Group) == 0);
+    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 3.0);
+    QVERIFY(::chmod(QFile::encodeName(song.path).constData(), 0644) == 0);
+    const QString mp3 = m_out + QStringLiteral("/Song_128 kbps.mp3");
+    QVERIFY(WriteBytes(mp3, "an older result"));
+    QVERIFY(::chown(QFile::encodeName(mp3).constData(), Nobody::User, Nobody::Group) == 0);
+    QVERIFY(QFile::setPermissions(mp3, QFileDevice::ReadOwner));
+
+    Reliability::ChildRun run;
+    run.entries = {song.path};
+    run.outputFolder = m_out;
+    run.asNobody = true;
+    run.environment.insert(QStringLiteral("TEMP"), QString());
+    const Reliability::ChildResult result = Reliability::RunChild(run);
+    QVERIFY2(result.finished && result.exitCode == 0, result.errors.constData());
+    QCOMPARE(result.messages.size(), 1);
+    QCOMPARE(result.messages[0].text, QStringLiteral("Done."));
+    checkMp3(mp3, 128, song.seconds);
+    QCOMPARE(FilesIn(m_out), QStringList{QStringLiteral("Song_128 kbps.mp3")});
+}
+
+void TestConversion::failedReconversionKeepsTheEarlierMp3()
 {
     Form1& form = makeForm();
     const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 3.0);
-    const QString mp3 = m_out + QStringLiteral("/Song_128 kbps.mp3");
-    QVERIFY(WriteBytes(mp3, "an older result"));
-    QVERIFY(QFile::setPermissions(mp3, QFileDevice::ReadOwner));
     form.listView1->append(song.path);
     form.PushButton2_Click();
+    const QString mp3 = m_out + QStringLiteral("/Song_128 kbps.mp3");
+    QFile first(mp3);
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    const QByteArray earlier = first.readAll();
+    first.close();
 
-    QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
-    checkMp3(mp3, 128, song.seconds);
+    // The source is replaced by a corrupt file of the same name, and converted again.
+    QVERIFY(WriteBytes(song.path, QByteArray("MThd no longer a MIDI file").repeated(40)));
+    m_test->dialogs.clear();
+    form.PushButton2_Click();
+    QCOMPARE(m_test->dialogs.messageTexts(),
+             QStringList{QStringLiteral("Done.\n\n1 file was not converted:\nSong.mid: no music "
+                                        "could be rendered from it (is it a MIDI file?)")});
+    QFile again(mp3);
+    QVERIFY(again.open(QIODevice::ReadOnly));
+    QCOMPARE(again.readAll(), earlier);
+    QCOMPARE(FilesIn(m_out), QStringList{QStringLiteral("Song_128 kbps.mp3")});
 }
 
 void TestConversion::twoSourcesWithOneBaseNameLeaveTheLaterResult()
@@ -646,5 +687,5 @@ void TestConversion::plantedRendererIsNeverRun()
     QVERIFY(QFile::exists(m_out + QStringLiteral("/Song_128 kbps.mp3")));
 }
 
-QTEST_MAIN(TestConversion)
+RELIABILITY_MAIN(TestConversion)
 #include "tst_conversion.moc"

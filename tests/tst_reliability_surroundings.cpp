@@ -3,20 +3,25 @@
 // user where rights matter; the user is told why the file was not converted, and nothing of
 // the user's is touched.
 
+#include "audiocheck.h"
 #include "convert/platform.h"
 #include "convert/staging.h"
 #include "reliability.h"
+#include "smf/smfwriter.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace Reliability;
 
@@ -55,6 +60,7 @@ private Q_SLOTS:
     void unusableSurroundingFailsCleanly();
     void unsetTempUsesAPrivateFolder_data();
     void unsetTempUsesAPrivateFolder();
+    void twoWindowsConvertAtOnce();
 };
 
 void TestReliabilitySurroundings::unusableSurroundingFailsCleanly_data()
@@ -173,7 +179,7 @@ void TestReliabilitySurroundings::unusableSurroundingFailsCleanly()
     run.environment.insert(QStringLiteral("TMPDIR"), tmp);
     run.environment.insert(QStringLiteral("TEMP"), privateTemp ? QString() : temp);
     const Snapshot musicBefore = TakeSnapshot(music);
-    Snapshot outBefore = TakeSnapshot(out);
+    const Snapshot outBefore = TakeSnapshot(out);
     const Snapshot tmpBefore = FilesOf(TakeSnapshot(tmp));
 
     const ChildResult result = RunChild(run);
@@ -199,13 +205,10 @@ void TestReliabilitySurroundings::unusableSurroundingFailsCleanly()
     QVERIFY2(result.messages.last().text.startsWith(OneFailure(QStringLiteral("Song.mid"), reason)),
              qPrintable(shown.join(u'\n')));
 
-    // What is on disk: the sources and the other files as they were; of the earlier result
-    // nothing or all; nothing left in any TEMP folder.
+    // What is on disk: the sources, the earlier result and the other files as they were;
+    // nothing left in any TEMP folder.
     QCOMPARE(TakeSnapshot(music), musicBefore);
-    const Snapshot outAfter = TakeSnapshot(out);
-    if (!outAfter.contains(QStringLiteral("Song_128 kbps.mp3")))
-        outBefore.remove(QStringLiteral("Song_128 kbps.mp3"));
-    QCOMPARE(outAfter, outBefore);
+    QCOMPARE(TakeSnapshot(out), outBefore);
     QCOMPARE(FilesOf(TakeSnapshot(tmp)), tmpBefore);
 }
 
@@ -246,6 +249,47 @@ void TestReliabilitySurroundings::unsetTempUsesAPrivateFolder()
     QCOMPARE(facts.st_uid, ::getuid());
     QCOMPARE(facts.st_mode & 07777, mode_t(0700));
     QCOMPARE(FilesUnder(tmp), QStringList());
+}
+
+void TestReliabilitySurroundings::twoWindowsConvertAtOnce()
+{
+    // Two windows of one user, one TEMP folder, the same sources, each into a folder of its
+    // own, started together.
+    QTemporaryDir root;
+    const QString temp = root.filePath(QStringLiteral("temp"));
+    QVERIFY(QDir().mkdir(temp));
+    QStringList sources;
+    QList<double> seconds;
+    for (const QString& name :
+         {QStringLiteral("One.mid"), QStringLiteral("Two.mid"), QStringLiteral("Three.mid")}) {
+        sources << WriteSong(root.path(), name, 6.0, int(sources.size()) + 1);
+        seconds << Smf::DurationSeconds(Smf::Demo(6.0, int(sources.size())));
+    }
+    std::vector<std::unique_ptr<QProcess>> children;
+    QStringList outs;
+    for (int window = 0; window < 2; ++window) {
+        outs << root.filePath(QStringLiteral("out%1").arg(window));
+        QVERIFY(QDir().mkdir(outs.last()));
+        ChildRun run;
+        run.entries = sources;
+        run.outputFolder = outs.last();
+        run.environment.insert(QStringLiteral("TEMP"), temp);
+        children.push_back(StartChild(run));
+    }
+    for (const auto& child : children) {
+        QVERIFY(child->waitForFinished(300000));
+        QCOMPARE(child->exitCode(), 0);
+        QVERIFY2(child->readAllStandardOutput().contains("\"Done.\""),
+                 child->readAllStandardError().constData());
+    }
+    for (const QString& out : std::as_const(outs))
+        for (qsizetype i = 0; i < sources.size(); ++i) {
+            const QString mp3 = out + QLatin1Char('/') + QFileInfo(sources[i]).completeBaseName() +
+                                QStringLiteral("_128 kbps.mp3");
+            const AudioCheck::Pcm pcm = AudioCheck::DecodeMp3(mp3, root.path());
+            QVERIFY2(pcm.ok && pcm.seconds > seconds[i] - 0.5, qPrintable(mp3));
+        }
+    QCOMPARE(FilesUnder(temp), QStringList());
 }
 
 RELIABILITY_MAIN(TestReliabilitySurroundings)

@@ -251,8 +251,7 @@ void TestRunner::emptyBaseTextEndsAsProgressBar()
 {
     ProgressBar bar;
     bar.setText(QStringLiteral("anything"));
-    QCOMPARE(Runner::RunAndWait(Shell(QStringLiteral("exit 0")), OnBar(&bar, QString(), 0, 1)),
-             0);
+    QCOMPARE(Runner::RunAndWait(Shell(QStringLiteral("exit 0")), OnBar(&bar, QString(), 0, 1)), 0);
     QCOMPARE(bar.Text(), QStringLiteral("Progress Bar"));
 }
 
@@ -374,9 +373,9 @@ void TestRunner::cancellingStopsTheChild()
     QVERIFY(outcome.started);
     QVERIFY(outcome.crashed);
 
-    const Runner::Piped piped =
-        Runner::RunPiped(Shell(QStringLiteral("exec sleep 600")), Shell(QStringLiteral("cat")),
-                         [](QByteArrayView) {}, &cancel);
+    const Runner::Piped piped = Runner::RunPiped(
+        Shell(QStringLiteral("exec sleep 600")), Shell(QStringLiteral("cat")),
+        [](QByteArrayView) {}, &cancel);
     QVERIFY(piped.cancelled);
 }
 
@@ -388,9 +387,11 @@ void TestRunner::pipedBytesReachTheConsumerAndTheObserver_data()
     QTest::addColumn<bool>("producerStopped");
     // Far more than a pipe holds, to a consumer that reads it all.
     QTest::newRow("all bytes") << "head -c 3000000 /dev/zero; echo done >&2"
-                               << "wc -c" << "3000000" << false;
+                               << "wc -c"
+                               << "3000000" << false;
     // A consumer that stops reading early: the endless producer is stopped, not waited for.
-    QTest::newRow("consumer ends early") << "exec yes" << "head -c 10 >/dev/null; echo enough"
+    QTest::newRow("consumer ends early") << "exec yes"
+                                         << "head -c 10 >/dev/null; echo enough"
                                          << "enough" << true;
 }
 

@@ -139,9 +139,9 @@ void TestStaging::configIsOneLineRewrittenOnEveryRun()
     const QString config = m_work + QStringLiteral("/timidity.cfg");
     QVERIFY(WriteFile(config, "source /etc/evil.cfg\nsoundfont other.sf2\n", 0600));
     QCOMPARE(StageAll(*m_workspace), QStringList());
-    QCOMPARE(Contents(config),
-             (QStringLiteral("soundfont \"") + m_work + QStringLiteral("/8MBGMSFX.SF2\"\r\n"))
-                 .toUtf8());
+    QCOMPARE(
+        Contents(config),
+        (QStringLiteral("soundfont \"") + m_work + QStringLiteral("/8MBGMSFX.SF2\"\r\n")).toUtf8());
 }
 
 void TestStaging::leftoverPrivateFileIsUsedAsItIs()
@@ -252,9 +252,9 @@ void TestStaging::workspacesOfRunsAreApartAndAbandonedOnesGo()
     child.start(QStringLiteral("flock"),
                 {QStringLiteral("-o"), dead + QStringLiteral("/.lock"), QStringLiteral("cat")});
     QVERIFY(child.waitForStarted());
-    QTRY_VERIFY(QProcess::execute(QStringLiteral("flock"), {QStringLiteral("-n"),
-                                                              dead + QStringLiteral("/.lock"),
-                                                              QStringLiteral("true")}) != 0);
+    QTRY_VERIFY(QProcess::execute(QStringLiteral("flock"),
+                                  {QStringLiteral("-n"), dead + QStringLiteral("/.lock"),
+                                   QStringLiteral("true")}) != 0);
     QCOMPARE(Workspace::RemoveAbandoned(m_tempPath), 0);
     child.kill();
     child.waitForFinished();
@@ -280,8 +280,8 @@ void TestStaging::stagedToolsRunFromTheWorkspace()
 
     Runner::Outcome rendered;
     QCOMPARE(Runner::RunAndWait(
-                 Staging::RendererCommand(Staging::RunnableProgram(Resource::Renderer, *m_workspace),
-                                          m_work, midi, wav),
+                 Staging::RendererCommand(
+                     Staging::RunnableProgram(Resource::Renderer, *m_workspace), m_work, midi, wav),
                  {}, &rendered),
              0);
     QVERIFY2(Conversion::InspectWav(wav).audioBytes > 100000, qPrintable(rendered.lastOutput));

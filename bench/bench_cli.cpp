@@ -1,0 +1,174 @@
+// The command line against the bare tools on a batch of multi-instrument songs: the tools one
+// file after the other (the floor), tunepress -j1, and tunepress with its default jobs. Prints
+// wall-time ratios against the floor, the limit a processor-bound batch can reach on this
+// machine, the peak TEMP use and the peak memory.
+//   bench_cli [files] [seconds per file]
+#include "smf/smfwriter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+double Seconds(const timeval& time)
+{
+    return double(time.tv_sec) + double(time.tv_usec) / 1e6;
+}
+
+double ChildrenCpu()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+
+qint64 FolderBytes(const QString& folder)
+{
+    qint64 bytes = 0;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        bytes += it.nextFileInfo().size();
+    return bytes;
+}
+
+struct Measured
+{
+    double wall = 0;
+    double cpu = 0;
+    long peakKilobytes = 0;
+    qint64 peakTempBytes = 0;
+    int status = -1;
+};
+
+// Runs a program to its end, sampling the TEMP folder's size while it runs.
+Measured Spawn(const QStringList& command, const QString& temp)
+{
+    QList<QByteArray> storage;
+    std::vector<char*> argv;
+    for (const QString& part : command)
+        storage << QFile::encodeName(part);
+    for (QByteArray& part : storage)
+        argv.push_back(part.data());
+    argv.push_back(nullptr);
+    Measured measured;
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuBefore = ChildrenCpu();
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return measured;
+    int status = 0;
+    rusage usage{};
+    while (::wait4(pid, &status, WNOHANG, &usage) == 0) {
+        measured.peakTempBytes = std::max(measured.peakTempBytes, FolderBytes(temp));
+        ::usleep(20000);
+    }
+    measured.wall = double(timer.nsecsElapsed()) / 1e9;
+    measured.cpu = ChildrenCpu() - cpuBefore;
+    measured.peakKilobytes = usage.ru_maxrss;
+    measured.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return measured;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const int files = argc > 1 ? std::max(8, atoi(argv[1])) : 8;
+    const double seconds = argc > 2 ? std::max(20.0, atof(argv[2])) : 30.0;
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/tunepress");
+    QTemporaryDir work;
+    const QString temp = work.filePath(QStringLiteral("temp"));
+    QDir().mkpath(temp);
+    qputenv("TEMP", QFile::encodeName(temp));
+
+    QStringList songs;
+    double music = 0;
+    for (int i = 0; i < files; ++i) {
+        const Smf::Song song = Smf::Demo(seconds, i + 1);
+        songs << work.filePath(QStringLiteral("song%1.mid").arg(i));
+        Smf::Write(song, songs.last());
+        music += Smf::DurationSeconds(song);
+    }
+    const QString soundFont = QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
+    const QString config = work.filePath(QStringLiteral("timidity.cfg"));
+    QFile cfg(config);
+    cfg.open(QIODevice::WriteOnly);
+    cfg.write("soundfont \"" + QFile::encodeName(soundFont) + "\"\r\n");
+    cfg.close();
+
+    // The renderer pauses a second on each file when the system's configuration names a
+    // SoundFont that is not installed: a song of a tenth of a second shows it.
+    const QString tiny = work.filePath(QStringLiteral("tiny.mid"));
+    Smf::Write(Smf::Demo(0.1, 1), tiny);
+    QElapsedTimer pause;
+    pause.start();
+    QProcess::execute(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("timidity -c \"$0\" -Ow -o /dev/null - < \"$1\" >/dev/null 2>&1"), config,
+         tiny});
+    const double tinySeconds = double(pause.elapsed()) / 1000;
+
+    // The floor: the bare tools, one file after the other, through a WAV file.
+    const QString bare = work.filePath(QStringLiteral("bare"));
+    QDir().mkpath(bare);
+    QString script = QStringLiteral("set -e\n");
+    for (const QString& song : songs) {
+        const QString base = bare + QLatin1Char('/') + QFileInfo(song).completeBaseName();
+        script += QStringLiteral("timidity -c '%1' -Ow -o '%2.wav' - < '%3' >/dev/null 2>&1\n"
+                                 "lame -h -m s -b 128 '%2.wav' '%2.mp3' >/dev/null 2>&1\n"
+                                 "rm '%2.wav'\n")
+                      .arg(config, base, song);
+    }
+    const Measured floor = Spawn({QStringLiteral("sh"), QStringLiteral("-c"), script}, temp);
+
+    auto tunepress = [&](const QStringList& extra) {
+        const QString out = work.filePath(QStringLiteral("out%1").arg(extra.join(QString())));
+        QDir().mkpath(out);
+        return Spawn(QStringList{program, QStringLiteral("-q"), QStringLiteral("--no-tags"),
+                                 QStringLiteral("-o"), out} +
+                         extra + songs,
+                     temp);
+    };
+    const Measured one = tunepress({QStringLiteral("-j1")});
+    const Measured all = tunepress({});
+    const int cores = QThread::idealThreadCount();
+    const double limit = floor.cpu / cores;
+
+    std::printf("%d songs, %.0f s of music, %d cores\n", files, music, cores);
+    std::printf("renderer pause per file: %s (a 0.1 s song took %.2f s)\n",
+                tinySeconds > 1.0 ? "present" : "absent", tinySeconds);
+    std::printf("floor (bare tools, one after the other): %.2f s wall, %.2f s processor\n",
+                floor.wall, floor.cpu);
+    std::printf("limit for a processor-bound batch (processor / cores): %.2f s\n", limit);
+    std::printf("tunepress -j1:       %.2f s = %.3f x the floor (aim <= 0.85)\n", one.wall,
+                one.wall / floor.wall);
+    std::printf("tunepress (-j%d):     %.2f s: %.2f x faster than the floor (aim >= 2), "
+                "%.3f x the limit (aim <= 1.15)\n",
+                cores, all.wall, floor.wall / all.wall, all.wall / limit);
+    std::printf("peak TEMP use: floor %.1f MB, tunepress -j1 %.1f MB, default jobs %.1f MB\n",
+                double(floor.peakTempBytes) / 1e6, double(one.peakTempBytes) / 1e6,
+                double(all.peakTempBytes) / 1e6);
+    std::printf("peak memory of tunepress: -j1 %.1f MB, default jobs %.1f MB\n",
+                double(one.peakKilobytes) / 1024, double(all.peakKilobytes) / 1024);
+    if (one.status != 0 || all.status != 0 || floor.status != 0)
+        std::printf("a run failed: floor %d, -j1 %d, default %d\n", floor.status, one.status,
+                    all.status);
+    return 0;
+}

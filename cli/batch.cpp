@@ -1,0 +1,125 @@
+#include "cli/batch.h"
+
+#include "convert/conversion.h"
+#include "convert/id3tag.h"
+#include "convert/job.h"
+#include "convert/main_paths.h"
+#include "convert/miditext.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHash>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+QList<BatchEntry> PlanBatch(const QStringList& sources, const QString& outputDir, int bitrate,
+                            bool skipExisting)
+{
+    const QString bitrateText = QString::number(bitrate) + QStringLiteral(" kbps");
+    QList<BatchEntry> entries;
+    QHash<QString, QString> writers;
+    for (const QString& given : sources) {
+        BatchEntry entry;
+        entry.source = QFileInfo(given).absoluteFilePath();
+        const QString folder = outputDir.isEmpty() ? Main::FolderOfPath(entry.source) : outputDir;
+        entry.mp3 = QDir::cleanPath(
+            Conversion::Mp3Path(folder, Conversion::BaseName(entry.source), bitrateText));
+        const auto first = writers.constFind(entry.mp3);
+        if (first != writers.cend()) {
+            entry.status = BatchEntry::Status::Failed;
+            entry.reason = QStringLiteral("its MP3 file is written from ") + first.value() +
+                           QStringLiteral(", given before it");
+        } else {
+            writers.insert(entry.mp3, entry.source);
+            if (skipExisting && QFileInfo(entry.mp3).isFile()) {
+                entry.status = BatchEntry::Status::Skipped;
+                entry.reason = QStringLiteral("the MP3 file exists already");
+            }
+        }
+        entries.append(entry);
+    }
+    return entries;
+}
+
+namespace {
+
+void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic<bool>& cancel)
+{
+    QElapsedTimer timer;
+    timer.start();
+    Conversion::Job job({entry.source, entry.mp3, settings.bitrate, settings.workFolder});
+    job.renderIntoEncoder(settings.renderer, settings.encoder, &cancel);
+    if (settings.tags)
+        job.finishWith([&](const QString& partialMp3) {
+            Id3Tag::Write(partialMp3, MidiText::ReadFile(entry.source),
+                          Conversion::BaseName(entry.source));
+        });
+    const Conversion::Outcome outcome = job.finish();
+    entry.reason = outcome.reason;
+    entry.status = outcome.converted() ? BatchEntry::Status::Converted : BatchEntry::Status::Failed;
+    entry.seconds = double(timer.nsecsElapsed()) / 1e9;
+}
+
+} // namespace
+
+void RunBatch(QList<BatchEntry>& entries, const BatchSettings& settings,
+              const std::atomic<bool>& cancel, const std::function<void(int index)>& changed)
+{
+    BatchEntry* const data = entries.data();
+    const int total = int(entries.size());
+    std::atomic<int> next = 0;
+    std::mutex mutex;
+    std::condition_variable wake;
+    QList<int> changes;
+    int running = 0;
+
+    auto work = [&] {
+        while (!cancel) {
+            const int index = next++;
+            if (index >= total)
+                break;
+            if (data[index].status != BatchEntry::Status::Pending)
+                continue;
+            BatchEntry result = data[index];
+            {
+                const std::lock_guard lock(mutex);
+                data[index].status = BatchEntry::Status::Running;
+                changes.append(index);
+            }
+            wake.notify_one();
+            Convert(result, settings, cancel);
+            {
+                const std::lock_guard lock(mutex);
+                data[index] = result;
+                changes.append(index);
+            }
+            wake.notify_one();
+        }
+        const std::lock_guard lock(mutex);
+        --running;
+        wake.notify_one();
+    };
+
+    std::vector<std::thread> workers;
+    running = std::min(settings.jobs, total);
+    for (int i = 0; i < running; ++i)
+        workers.emplace_back(work);
+    {
+        // Every report is made here, on the calling thread, with the workers held off.
+        std::unique_lock lock(mutex);
+        while (true) {
+            wake.wait_for(lock, std::chrono::milliseconds(250));
+            for (const int index : std::as_const(changes))
+                changed(index);
+            changes.clear();
+            changed(-1);
+            if (running == 0)
+                break;
+        }
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+}

@@ -1,0 +1,117 @@
+#include "cli/console.h"
+
+#include "convert/main_paths.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cmath>
+
+namespace Console {
+
+namespace {
+
+int Count(const QList<BatchEntry>& entries, BatchEntry::Status status)
+{
+    return int(std::count_if(entries.cbegin(), entries.cend(),
+                             [&](const BatchEntry& entry) { return entry.status == status; }));
+}
+
+QString Clock(double seconds)
+{
+    const qint64 whole = qint64(std::llround(seconds));
+    const QString minutes = QString::number(whole / 60 % 60);
+    const QString rest = QStringLiteral("%1").arg(whole % 60, 2, 10, QLatin1Char('0'));
+    if (whole >= 3600)
+        return QString::number(whole / 3600) + QLatin1Char(':') +
+               QStringLiteral("%1").arg(whole / 60 % 60, 2, 10, QLatin1Char('0')) +
+               QLatin1Char(':') + rest;
+    return minutes + QLatin1Char(':') + rest;
+}
+
+QString StatusName(BatchEntry::Status status)
+{
+    switch (status) {
+    case BatchEntry::Status::Converted:
+        return QStringLiteral("converted");
+    case BatchEntry::Status::Skipped:
+        return QStringLiteral("skipped");
+    case BatchEntry::Status::Failed:
+    case BatchEntry::Status::Pending:
+    case BatchEntry::Status::Running:
+        break;
+    }
+    return QStringLiteral("failed");
+}
+
+} // namespace
+
+QString Duration(double seconds)
+{
+    if (seconds < 60)
+        return QString::number(seconds, 'f', 1) + QStringLiteral(" s");
+    const qint64 whole = qint64(std::llround(seconds));
+    if (whole < 3600)
+        return QString::number(whole / 60) + QStringLiteral(" min ") +
+               QStringLiteral("%1").arg(whole % 60, 2, 10, QLatin1Char('0')) + QStringLiteral(" s");
+    return QString::number(whole / 3600) + QStringLiteral(" h ") +
+           QStringLiteral("%1").arg(whole / 60 % 60, 2, 10, QLatin1Char('0')) +
+           QStringLiteral(" min");
+}
+
+QString LiveLine(const QList<BatchEntry>& entries, double elapsedSeconds, int width)
+{
+    const int converted = Count(entries, BatchEntry::Status::Converted);
+    const int failed = Count(entries, BatchEntry::Status::Failed);
+    const int skipped = Count(entries, BatchEntry::Status::Skipped);
+    const int done = converted + failed + skipped;
+    const int total = int(entries.size());
+    QString line = QStringLiteral("[%1/%2] ").arg(done).arg(total);
+    if (failed > 0)
+        line += QString::number(failed) + QStringLiteral(" failed, ");
+    line += Clock(elapsedSeconds);
+    // Skipped files took no time, so only conversions tell how long the rest will take.
+    if (converted + failed > 0 && done < total)
+        line += QStringLiteral(", about ") +
+                Clock(elapsedSeconds / (converted + failed) * (total - done)) +
+                QStringLiteral(" left");
+    QStringList running;
+    for (const BatchEntry& entry : entries)
+        if (entry.status == BatchEntry::Status::Running)
+            running << Main::FileNameOfPath(entry.source);
+    if (!running.isEmpty())
+        line += QStringLiteral(": ") + running.join(QStringLiteral(", "));
+    if (line.size() > width)
+        line = line.left(std::max(0, width - 3)) + QStringLiteral("...");
+    return line;
+}
+
+QString FinishedLine(const BatchEntry& entry, int done, int total)
+{
+    QString line = QStringLiteral("[%1/%2] ").arg(done).arg(total) + StatusName(entry.status) +
+                   QLatin1Char(' ') + entry.source;
+    if (entry.status == BatchEntry::Status::Converted)
+        return line + QStringLiteral(" -> ") + entry.mp3 + QStringLiteral(" (") +
+               Duration(entry.seconds) + QLatin1Char(')');
+    return line + QStringLiteral(": ") + entry.reason;
+}
+
+QString Summary(const QList<BatchEntry>& entries, double elapsedSeconds)
+{
+    return QStringLiteral("%1 converted, %2 failed, %3 skipped in ")
+               .arg(Count(entries, BatchEntry::Status::Converted))
+               .arg(Count(entries, BatchEntry::Status::Failed))
+               .arg(Count(entries, BatchEntry::Status::Skipped)) +
+           Duration(elapsedSeconds);
+}
+
+QByteArray ReportLine(const BatchEntry& entry)
+{
+    const QJsonObject object{{QStringLiteral("source"), entry.source},
+                             {QStringLiteral("mp3"), entry.mp3},
+                             {QStringLiteral("status"), StatusName(entry.status)},
+                             {QStringLiteral("reason"), entry.reason},
+                             {QStringLiteral("seconds"), std::round(entry.seconds * 1000) / 1000}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace Console

@@ -1,0 +1,105 @@
+#include "convert/id3tag.h"
+
+#include "convert/errortrap.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+
+namespace Id3Tag {
+
+namespace {
+
+// The largest MP3 file tagged: it is held in memory while the tag is put in.
+constexpr qint64 MaxMp3Bytes = 1024 * 1024 * 1024;
+
+[[noreturn]] void Fail(const QString& reason)
+{
+    throw tp::ApplicationError(QStringLiteral("the tag could not be written: ") + reason);
+}
+
+TagLib::String Utf8(const QString& text)
+{
+    return TagLib::String(text.toStdString(), TagLib::String::UTF8);
+}
+
+// Replaces the frames with this id by one with the text, or by none when it is empty.
+void SetTextFrame(TagLib::ID3v2::Tag& tag, const char* id, const QString& text)
+{
+    tag.removeFrames(id);
+    if (text.isEmpty())
+        return;
+    auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
+    frame->setText(Utf8(text));
+    tag.addFrame(frame);
+}
+
+void SetLyrics(TagLib::ID3v2::Tag& tag, const QString& lyrics)
+{
+    tag.removeFrames("USLT");
+    if (lyrics.isEmpty())
+        return;
+    auto* frame = new TagLib::ID3v2::UnsynchronizedLyricsFrame(TagLib::String::UTF8);
+    // The language of a MIDI file's lyrics is not known; "XXX" is the customary unknown.
+    frame->setLanguage("XXX");
+    frame->setText(Utf8(lyrics));
+    tag.addFrame(frame);
+}
+
+QByteArray ReadMp3(const QString& path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        Fail(QStringLiteral("the file was not found"));
+    // Checked before opening: opening a named pipe would wait for a writer.
+    if (!info.isFile())
+        Fail(QStringLiteral("it is not a regular file"));
+    if (info.size() > MaxMp3Bytes)
+        Fail(QStringLiteral("the file is too large"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        Fail(QStringLiteral("the file cannot be read (") + file.errorString() + QLatin1Char(')'));
+    QByteArray bytes = file.read(MaxMp3Bytes);
+    if (file.error() != QFileDevice::NoError)
+        Fail(QStringLiteral("the file cannot be read (") + file.errorString() + QLatin1Char(')'));
+    return bytes;
+}
+
+} // namespace
+
+void Write(const QString& mp3Path, const MidiText::Texts& texts, const QString& fallbackTitle)
+{
+    // TagLib works on a copy in memory; the file itself changes only through QSaveFile, which
+    // checks every write and replaces the file only when the whole copy is on disk.
+    TagLib::ByteVectorStream stream([&] {
+        const QByteArray bytes = ReadMp3(mp3Path);
+        return TagLib::ByteVector(bytes.constData(), uint(bytes.size()));
+    }());
+    TagLib::MPEG::File mpeg(&stream, TagLib::ID3v2::FrameFactory::instance());
+    if (!mpeg.isValid() || mpeg.firstFrameOffset() < 0)
+        Fail(QStringLiteral("it is not an MP3 file"));
+
+    TagLib::ID3v2::Tag& tag = *mpeg.ID3v2Tag(true);
+    SetTextFrame(tag, "TIT2", texts.title.isEmpty() ? fallbackTitle : texts.title);
+    SetTextFrame(tag, "TCOP", texts.copyright);
+    SetLyrics(tag, texts.lyrics);
+    if (!mpeg.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4,
+                   TagLib::File::DoNotDuplicate))
+        Fail(QStringLiteral("the tag could not be made"));
+
+    if (!QFileInfo(mp3Path).isWritable())
+        Fail(QStringLiteral("the file is read-only"));
+    const TagLib::ByteVector& tagged = *stream.data();
+    QSaveFile out(mp3Path);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(tagged.data(), qint64(tagged.size())) != qint64(tagged.size()) || !out.commit())
+        Fail(QStringLiteral("the file could not be saved (") + out.errorString() +
+             QLatin1Char(')'));
+}
+
+} // namespace Id3Tag

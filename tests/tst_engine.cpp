@@ -1,0 +1,248 @@
+// The conversion engine on its own, without a window: this program links the core only.
+#include "audiocheck.h"
+#include "convert/job.h"
+#include "convert/staging.h"
+#include "convert/workspace.h"
+#include "smf/smfwriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <memory>
+
+namespace {
+
+using Staging::Resource;
+
+struct Song
+{
+    QString path;
+    double seconds = 0;
+};
+
+Song WriteSong(const QString& folder, const QString& name, double seconds, int seed = 1)
+{
+    const Smf::Song song = Smf::Demo(seconds, seed);
+    const QString path = folder + QLatin1Char('/') + name;
+    if (!Smf::Write(song, path))
+        qFatal("cannot write %s", qPrintable(path));
+    return {path, Smf::DurationSeconds(song)};
+}
+
+QByteArray Contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList Names(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+void Stage(Workspace& workspace)
+{
+    for (const Resource resource : {Resource::Renderer, Resource::SoundFont, Resource::Encoder})
+        Staging::StageResource(Staging::LoadResource(resource), resource, workspace);
+    Staging::WriteConfig(workspace);
+}
+
+// One entry through the steps the window takes, or rendered straight into the encoder.
+Conversion::Outcome Convert(Workspace& workspace, const QString& source, const QString& mp3,
+                            bool piped)
+{
+    Conversion::Job job({source, mp3, 64, workspace.path()});
+    if (piped) {
+        job.renderIntoEncoder(QStringLiteral("timidity"), QStringLiteral("lame"));
+        return job.finish();
+    }
+    job.clearWav();
+    job.clearPartialMp3();
+    job.render(Staging::RunnableProgram(Resource::Renderer, workspace), {});
+    if (job.renderedMusic())
+        job.encode(Staging::RunnableProgram(Resource::Encoder, workspace), 64, {});
+    job.removeWav();
+    return job.finish();
+}
+
+// Checks an MP3 file's frames and sound against the song it was made from.
+void CheckMp3(const QString& mp3, double seconds, const QString& scratch)
+{
+    const AudioCheck::Mp3Frames frames = AudioCheck::ReadMp3Frames(mp3);
+    QVERIFY2(frames.frames > 10, qPrintable(mp3));
+    for (const int kbps : frames.bitrates)
+        QCOMPARE(kbps, 64);
+    const AudioCheck::Pcm pcm = AudioCheck::DecodeMp3(mp3, scratch);
+    QVERIFY(pcm.ok && pcm.rms > 0.003);
+    // The renderer lets the last notes ring out for a moment.
+    QVERIFY2(pcm.seconds > seconds - 0.5 && pcm.seconds < seconds + 4.5,
+             qPrintable(QStringLiteral("%1 s for %2 s").arg(pcm.seconds).arg(seconds)));
+}
+
+} // namespace
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void convertsAndLeavesOnlyTheMp3_data();
+    void convertsAndLeavesOnlyTheMp3();
+    void failedReconversionKeepsTheEarlierMp3_data();
+    void failedReconversionKeepsTheEarlierMp3();
+    void twoRunsAtOnceShareNothing();
+    void wavStreamCountsTheSamplesPassingBy();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_temp;
+    std::unique_ptr<QTemporaryDir> m_work;
+};
+
+void TestEngine::init()
+{
+    m_temp = std::make_unique<QTemporaryDir>();
+    m_work = std::make_unique<QTemporaryDir>();
+    qputenv("TEMP", QFile::encodeName(m_temp->path()));
+}
+
+void TestEngine::cleanup()
+{
+    m_work.reset();
+    m_temp.reset();
+}
+
+void TestEngine::convertsAndLeavesOnlyTheMp3_data()
+{
+    QTest::addColumn<bool>("piped");
+    QTest::newRow("step by step") << false;
+    QTest::newRow("rendered into the encoder") << true;
+}
+
+void TestEngine::convertsAndLeavesOnlyTheMp3()
+{
+    QFETCH(bool, piped);
+    const Song song = WriteSong(m_work->path(), QStringLiteral("Song.mid"), 4.0);
+    const QString mp3 = m_work->filePath(QStringLiteral("Song_64 kbps.mp3"));
+    {
+        Workspace workspace;
+        Stage(workspace);
+        const Conversion::Outcome outcome = Convert(workspace, song.path, mp3, piped);
+        QVERIFY2(outcome.converted(), qPrintable(outcome.reason));
+        QCOMPARE(outcome.mp3, mp3);
+        QVERIFY(outcome.facts.wav.audioBytes > 4 * 44100 * 4 - 44100);
+    }
+    CheckMp3(mp3, song.seconds, m_temp->path());
+    QCOMPARE(Names(m_work->path()),
+             (QStringList{QStringLiteral("Song.mid"), QStringLiteral("Song_64 kbps.mp3")}));
+    QCOMPARE(Names(m_temp->path()), QStringList());
+}
+
+void TestEngine::failedReconversionKeepsTheEarlierMp3_data()
+{
+    QTest::addColumn<bool>("piped");
+    QTest::addColumn<QByteArray>("laterSource");
+    QTest::addColumn<QString>("reason");
+    const QByteArray corrupt = QByteArray("MThd not really a MIDI file").repeated(30);
+    QTest::newRow("corrupt, step by step") << false << corrupt << "no music could be rendered";
+    QTest::newRow("corrupt, piped") << true << corrupt << "no music could be rendered";
+    QTest::newRow("gone") << false << QByteArray() << "the file was not found";
+}
+
+void TestEngine::failedReconversionKeepsTheEarlierMp3()
+{
+    QFETCH(bool, piped);
+    QFETCH(QByteArray, laterSource);
+    QFETCH(QString, reason);
+    const Song song = WriteSong(m_work->path(), QStringLiteral("Song.mid"), 3.0);
+    const QString mp3 = m_work->filePath(QStringLiteral("Song_64 kbps.mp3"));
+    Workspace workspace;
+    Stage(workspace);
+    QVERIFY(Convert(workspace, song.path, mp3, piped).converted());
+    const QByteArray earlier = Contents(mp3);
+
+    QVERIFY(QFile::remove(song.path));
+    if (!laterSource.isEmpty()) {
+        QFile file(song.path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(laterSource) == laterSource.size());
+    }
+    const Conversion::Outcome outcome = Convert(workspace, song.path, mp3, piped);
+    QVERIFY2(outcome.reason.startsWith(reason), qPrintable(outcome.reason));
+    QVERIFY(outcome.mp3.isEmpty());
+    QCOMPARE(Contents(mp3), earlier);
+    QCOMPARE(Names(m_work->path()),
+             (QStringList{QStringLiteral("Song.mid"), QStringLiteral("Song_64 kbps.mp3")})
+                 .mid(laterSource.isEmpty() ? 1 : 0));
+}
+
+void TestEngine::twoRunsAtOnceShareNothing()
+{
+    // Two runs in one TEMP folder, over the same sources, each into a folder of its own.
+    const QStringList names{QStringLiteral("A.mid"), QStringLiteral("B.mid"),
+                            QStringLiteral("C.mid")};
+    QList<Song> songs;
+    for (const QString& name : names)
+        songs << WriteSong(m_work->path(), name, 3.0, int(songs.size()) + 1);
+    const QString outs[] = {m_work->filePath(QStringLiteral("one")),
+                            m_work->filePath(QStringLiteral("two"))};
+    QStringList reasons[2];
+    auto run = [&](int which, bool piped) {
+        Workspace workspace;
+        Stage(workspace);
+        for (const Song& song : std::as_const(songs)) {
+            const QString mp3 = outs[which] + QLatin1Char('/') + Conversion::BaseName(song.path) +
+                                QStringLiteral("_64 kbps.mp3");
+            reasons[which] << Convert(workspace, song.path, mp3, piped).reason;
+        }
+    };
+    for (const QString& out : outs)
+        QVERIFY(QDir().mkdir(out));
+    std::unique_ptr<QThread> first(QThread::create(run, 0, false));
+    std::unique_ptr<QThread> second(QThread::create(run, 1, true));
+    first->start();
+    second->start();
+    QVERIFY(first->wait(QDeadlineTimer(300000)) && second->wait(QDeadlineTimer(300000)));
+
+    for (int which = 0; which < 2; ++which) {
+        QCOMPARE(reasons[which], QStringList(names.size(), QString()));
+        for (const Song& song : std::as_const(songs))
+            CheckMp3(outs[which] + QLatin1Char('/') + Conversion::BaseName(song.path) +
+                         QStringLiteral("_64 kbps.mp3"),
+                     song.seconds, m_temp->path());
+    }
+    // Both workspaces are gone: nothing of either run is left in TEMP.
+    QCOMPARE(Names(m_temp->path()), QStringList());
+}
+
+void TestEngine::wavStreamCountsTheSamplesPassingBy()
+{
+    const QByteArray format =
+        QByteArray("fmt ") + QByteArray::fromHex("10000000") + QByteArray(16, '\x01');
+    // As a renderer writes to a pipe: sizes it cannot know are left at their largest.
+    const QByteArray stream = QByteArray("RIFF") + QByteArray::fromHex("ffffffff") + "WAVE" +
+                              format + "LIST" + QByteArray::fromHex("03000000") + "abc" + '\0' +
+                              "data" + QByteArray::fromHex("ffffffff") + QByteArray(1000, '\x07');
+    // Fed in any pieces, the count is the same.
+    for (const qsizetype piece : {qsizetype(1), qsizetype(7), stream.size()}) {
+        Conversion::WavStream wav;
+        for (qsizetype at = 0; at < stream.size(); at += piece)
+            wav.feed(QByteArrayView(stream).sliced(at, std::min(piece, stream.size() - at)));
+        QVERIFY(wav.facts().isWave);
+        QCOMPARE(wav.facts().audioBytes, qint64(1000));
+    }
+    Conversion::WavStream header;
+    header.feed(stream.left(stream.size() - 1000));
+    QCOMPARE(header.facts().audioBytes, qint64(0));
+    Conversion::WavStream text;
+    text.feed(QByteArray("Not a MIDI file!\n").repeated(10000));
+    QVERIFY(!text.facts().isWave);
+    QCOMPARE(text.facts().audioBytes, qint64(0));
+}
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "tst_engine.moc"
