@@ -5,6 +5,7 @@
 #include "filelist/listview1.h"
 #include "testform.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -13,8 +14,25 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <limits>
+#include <type_traits>
 
 namespace {
+
+// How many of a bar's own value, range and text calls a caller can reach: each is a way to
+// change or read what the bar shows past SetValue and setText.
+template <typename Bar> constexpr int ReachableOwnCalls()
+{
+    const auto reaches = [](auto call) { return int(std::is_invocable_v<decltype(call), Bar&>); };
+    return reaches([](auto& bar) -> decltype(bar.setValue(1), void()) {}) +
+           reaches([](auto& bar) -> decltype(bar.value(), void()) {}) +
+           reaches([](auto& bar) -> decltype(bar.text(), void()) {}) +
+           reaches([](auto& bar) -> decltype(bar.setRange(0, 1), void()) {}) +
+           reaches([](auto& bar) -> decltype(bar.reset(), void()) {}) +
+           reaches([](auto& bar) -> decltype(bar.setFormat(QString()), void()) {});
+}
+static_assert(ReachableOwnCalls<QProgressBar>() == 6);
+static_assert(ReachableOwnCalls<ProgressBar>() == 0);
 
 QString LoadReport(const ScriptedDialogs& dialogs, int line)
 {
@@ -58,7 +76,8 @@ private Q_SLOTS:
     void skinAppliesOnlyWhenTheFileIsThere();
     void pointerFollowsTheHoverRules();
     void hourglassIsLeftAloneByHoverHandlers();
-    void progressBarTakesAnyValueAndShowsItsText();
+    void progressBarShowsItsValueClampedAndItsText_data();
+    void progressBarShowsItsValueClampedAndItsText();
     void changeHandlersWriteStraightBack();
     void desktopFallsBackToHomeWhenThereIsNoDesktopFolder();
 };
@@ -379,22 +398,41 @@ void TestMainWindow::hourglassIsLeftAloneByHoverHandlers()
     QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
 }
 
-void TestMainWindow::progressBarTakesAnyValueAndShowsItsText()
+void TestMainWindow::progressBarShowsItsValueClampedAndItsText_data()
 {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<qlonglong>("kept");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("above the range") << 150.0 << 150LL << 100;
+    QTest::newRow("below the range") << -3.0 << -3LL << 0;
+    QTest::newRow("half rounds down to even") << 2.5 << 2LL << 2;
+    QTest::newRow("half rounds up to even") << 3.5 << 4LL << 4;
+    QTest::newRow("not a number") << qQNaN() << 0LL << 0;
+    QTest::newRow("infinity") << qInf() << qlonglong(std::numeric_limits<int>::max()) << 100;
+}
+
+void TestMainWindow::progressBarShowsItsValueClampedAndItsText()
+{
+    QFETCH(double, value);
+    QFETCH(qlonglong, kept);
+    QFETCH(int, shown);
+    const QString text = QStringLiteral("Processing: a.mid, Please wait.. 3");
     ProgressBar bar;
-    bar.setText(QStringLiteral("Processing: a.mid, Please wait.. 3"));
-    QCOMPARE(bar.text(), QStringLiteral("Processing: a.mid, Please wait.. 3"));
-    bar.SetValue(190);
-    QCOMPARE(bar.Value(), 190LL);
-    QCOMPARE(bar.value(), 100);
-    bar.SetValue(-5);
-    QCOMPARE(bar.value(), 0);
-    bar.SetValue(2.5);
-    QCOMPARE(bar.Value(), 2LL);
-    bar.SetValue(3.5);
-    QCOMPARE(bar.Value(), 4LL);
-    bar.SetValue(std::numeric_limits<double>::infinity());
-    QVERIFY(bar.Value() > 100);
+    // Start elsewhere, so that no row is met by the value the bar starts with.
+    bar.SetValue(55);
+    bar.setText(text);
+    bar.SetValue(value);
+    QCOMPARE(bar.Value(), kept);
+    QCOMPARE(bar.Text(), text);
+    // What screen readers get: a progress bar with the shown value and the text.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&bar);
+    QVERIFY(accessible);
+    QCOMPARE(accessible->role(), QAccessible::ProgressBar);
+    QVERIFY(accessible->valueInterface());
+    QCOMPARE(accessible->valueInterface()->currentValue().toInt(), shown);
+    QCOMPARE(accessible->text(QAccessible::Description), text);
+    // The style paints the text the bar reports.
+    QCOMPARE(static_cast<const QProgressBar&>(bar).text(), text);
 }
 
 void TestMainWindow::changeHandlersWriteStraightBack()
