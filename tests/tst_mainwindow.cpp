@@ -68,6 +68,7 @@ private Q_SLOTS:
     void layoutMatchesTheDesign_data();
     void layoutMatchesTheDesign();
     void windowIsFixedAndFocusStartsOnHiddenButton();
+    void hiddenButtonTellsScreenReadersWhereTheyAre();
     void bitrateListHoldsTheEighteenEntriesInOrder();
     void appTitleIsCutAtLastBlank_data();
     void appTitleIsCutAtLastBlank();
@@ -263,6 +264,23 @@ void TestMainWindow::windowIsFixedAndFocusStartsOnHiddenButton()
     QVERIFY(!form.rect().contains(form.Command1->geometry()));
     // The tab order starts at the hidden button and runs through the list and the bar.
     QCOMPARE(form.Command1->nextInFocusChain(), static_cast<QWidget*>(form.listView1));
+}
+
+void TestMainWindow::hiddenButtonTellsScreenReadersWhereTheyAre()
+{
+    TestForm t;
+    Form1& form = t.load();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&form);
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(form.Command1);
+    QVERIFY(window && button);
+    // It stays in the tree, where the focus starts, under a name that tells the user something.
+    QVERIFY(window->indexOfChild(button) >= 0);
+    QVERIFY(button->state().focused);
+    QCOMPARE(button->text(QAccessible::Name), QStringLiteral("Top of the window"));
+    QCOMPARE(button->text(QAccessible::Description),
+             QStringLiteral("Press Tab to reach the list of MIDI files"));
 }
 
 void TestMainWindow::bitrateListHoldsTheEighteenEntriesInOrder()
