@@ -60,6 +60,8 @@ class TestMainWindow : public QObject
 private Q_SLOTS:
     void firstStartRestoresDefaultsAndWritesThemBack();
     void storedChoicesAreRestored();
+    void everyBitrateIsStoredAndRestoredExactly_data();
+    void everyBitrateIsStoredAndRestoredExactly();
     void optionPairBothFalseLeavesBothCleared();
     void badStoredValuesAreReportedWithTheirLine_data();
     void badStoredValuesAreReportedWithTheirLine();
@@ -118,6 +120,29 @@ void TestMainWindow::storedChoicesAreRestored()
     QVERIFY(!form.Option1->isChecked());
     QVERIFY(form.Option2->isChecked());
     QVERIFY(!form.Frame3->isEnabled());
+}
+
+void TestMainWindow::everyBitrateIsStoredAndRestoredExactly_data()
+{
+    QTest::addColumn<int>("index");
+    const QStringList entries = Form1::BitrateEntries();
+    QCOMPARE(entries.size(), 18);
+    for (int i = 0; i < entries.size(); ++i)
+        QTest::newRow(qPrintable(entries[i])) << i;
+}
+
+void TestMainWindow::everyBitrateIsStoredAndRestoredExactly()
+{
+    QFETCH(int, index);
+    const QString entry = Form1::BitrateEntries().at(index);
+    TestForm t;
+    t.load().Combo1->setCurrentIndex(index);
+    QCOMPARE(t.settings->GetSetting(SettingKeys::Kbps, QString()), entry);
+    // A new window reads the stored entry back; "8 kbps" is part of "128 kbps" and "48 kbps".
+    Form1& form = t.load();
+    QCOMPARE(t.dialogs.messages().size(), 0);
+    QCOMPARE(form.Combo1->currentIndex(), index);
+    QCOMPARE(form.Combo1->currentText(), entry);
 }
 
 void TestMainWindow::optionPairBothFalseLeavesBothCleared()
