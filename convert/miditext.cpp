@@ -84,21 +84,14 @@ public:
     {
         if (m_text.size() >= MaxLyricsLength)
             return;
-        const QString text = Decode(syllable);
-        qsizetype from = 0;
-        if (text.startsWith(QLatin1Char('/'))) {
-            m_text += QLatin1Char('\n');
-            from = 1;
-        } else if (text.startsWith(QLatin1Char('\\'))) {
-            m_text += QStringLiteral("\n\n");
-            from = 1;
-        }
-        for (qsizetype i = from; i < text.size(); ++i) {
-            const QChar c = text[i];
-            if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
-                continue;
-            m_text += c == QLatin1Char('\r') ? QChar(QLatin1Char('\n')) : c;
-        }
+        QString text = Decode(syllable);
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+            .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        if (text.startsWith(QLatin1Char('/')))
+            text.replace(0, 1, QLatin1Char('\n'));
+        else if (text.startsWith(QLatin1Char('\\')))
+            text.replace(0, 1, QStringLiteral("\n\n"));
+        m_text += text;
         m_text.truncate(MaxLyricsLength);
     }
 
