@@ -9,6 +9,9 @@
 
 namespace {
 
+// The folder search's statements are numbered from here in the window's error reports.
+constexpr int TreeSearchFirstLine = 114;
+
 // The local paths of what is dropped, in the drop's order. Addresses of other kinds are no
 // files of this computer.
 QStringList DroppedPaths(const QMimeData* data)
@@ -56,7 +59,7 @@ void Form1::ListView1_OLEDragDrop(const QMimeData* data)
         if (folder)
             AddFolder::AddTreeFiles([this](const QString& entry) { listView1->append(entry); },
                                     Platform::WithoutTrailingSeparators(path),
-                                    QStringLiteral("*.*"), trap, reporter());
+                                    QStringLiteral("*.*"), trap, reporter(), TreeSearchFirstLine);
         else
             trap.at(102, [&] { listView1->append(path); });
     }

@@ -7,6 +7,9 @@
 
 namespace {
 
+// The folder search's statements are numbered from here in the window's error reports.
+constexpr int TreeSearchFirstLine = 114;
+
 QString FolderPrompt()
 {
     return QStringLiteral("Please select folder:");
@@ -52,7 +55,8 @@ void Form1::PushButton3_Click()
 
     trap.at(112, [&] { setMousePointer(Pointer::Hourglass); });
     AddFolder::AddTreeFiles([this](const QString& path) { listView1->append(path); }, chosen,
-                            QStringLiteral("*.") + extension, trap, reporter());
+                            QStringLiteral("*.") + extension, trap, reporter(),
+                            TreeSearchFirstLine);
     trap.at(136, [&] { setMousePointer(Pointer::Default); });
 }
 

@@ -67,7 +67,7 @@ QStringList ExpandInputs(const QStringList& inputs, const QString& extension)
         tp::ErrorTrap trap(QStringLiteral("searching ") + path, warn);
         AddFolder::AddTreeFiles([&](const QString& found) { sources << found; },
                                 Platform::WithoutTrailingSeparators(path),
-                                QStringLiteral("*.") + extension, trap, warn);
+                                QStringLiteral("*.") + extension, trap, warn, 0);
     }
     return sources;
 }

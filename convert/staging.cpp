@@ -55,11 +55,15 @@ bool IsSoundFont(const QString& path)
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray head = file.read(12);
-    return head.size() == 12 && head.startsWith("RIFF") && head.mid(8, 4) == "sfbk";
+    return IsSoundFontHeader(file.read(12));
 }
 
 } // namespace
+
+bool IsSoundFontHeader(QByteArrayView head)
+{
+    return head.size() >= 12 && head.startsWith("RIFF") && head.sliced(8, 4) == "sfbk";
+}
 
 QString StagedName(Resource resource)
 {

@@ -30,6 +30,9 @@ QString ResourceSource(Resource resource);
 // The bytes of a resource, read from its installed file. Throws tp::ApplicationError.
 QByteArray LoadResource(Resource resource);
 
+// Whether a file's first bytes are those of a SoundFont 2 bank: a RIFF form "sfbk".
+bool IsSoundFontHeader(QByteArrayView head);
+
 // Where General MIDI SoundFonts are looked for, in order of preference.
 QStringList SoundFontCandidates();
 // The first candidate that is a readable SoundFont 2 bank, or "" when none is.

@@ -303,24 +303,24 @@ bool MatchesWildcard(const QString& name, const QString& pattern)
 
 void AddTreeFiles(const std::function<void(const QString& path)>& append, const QString& folder,
                   const QString& pattern, tp::ErrorTrap& trap,
-                  const tp::ErrorReporter& searchReporter)
+                  const tp::ErrorReporter& searchReporter, int firstLine)
 {
     QStringList folders;
-    trap.at(114, [&] { folders = QStringList{folder + Separator}; });
-    trap.at(116, [&] { GetSubDirectories2016(folders, true, searchReporter); });
+    trap.at(firstLine, [&] { folders = QStringList{folder + Separator}; });
+    trap.at(firstLine + 2, [&] { GetSubDirectories2016(folders, true, searchReporter); });
     for (qsizetype i = 0; i < folders.size(); ++i) {
         QString current;
-        trap.at(120, [&] { current = folders[i].chopped(1); });
+        trap.at(firstLine + 6, [&] { current = folders[i].chopped(1); });
         QStringList names;
-        trap.at(122, [&] { names = GetFilesInFolder(current, pattern); });
+        trap.at(firstLine + 8, [&] { names = GetFilesInFolder(current, pattern); });
         for (const QString& name : std::as_const(names)) {
             bool skipped = true;
-            trap.at(126, [&] { skipped = name.startsWith(QLatin1Char('~')); });
+            trap.at(firstLine + 12, [&] { skipped = name.startsWith(QLatin1Char('~')); });
             if (skipped)
                 continue;
             QString path;
-            trap.at(128, [&] { path = current + Separator + name; });
-            trap.at(132, [&] {
+            trap.at(firstLine + 14, [&] { path = current + Separator + name; });
+            trap.at(firstLine + 18, [&] {
                 if (IsOpenableFile(path) && !IsHiddenArchiveFile(path))
                     append(Main::CollapseBackslashes(path));
             });

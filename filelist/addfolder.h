@@ -49,10 +49,10 @@ bool MatchesWildcard(const QString& name, const QString& pattern);
 
 // Hands every file of the folder's tree (the folder given without a trailing separator, except
 // the root) whose name matches the pattern to append, skipping names that begin with "~",
-// files that cannot be opened and files of attribute value 34. Runs as the statements 114 to
-// 134 of the given trap.
+// files that cannot be opened and files of attribute value 34. Runs as statements of the given
+// trap, numbered from firstLine (the caller's own numbering) up to firstLine + 18.
 void AddTreeFiles(const std::function<void(const QString& path)>& append, const QString& folder,
                   const QString& pattern, tp::ErrorTrap& trap,
-                  const tp::ErrorReporter& searchReporter);
+                  const tp::ErrorReporter& searchReporter, int firstLine);
 
 } // namespace AddFolder

@@ -6,7 +6,8 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for file in bin/tunepress-studio lib/tunepress-studio/tunepress-studio \
+for file in bin/tunepress-studio bin/tunepress share/man/man1/tunepress.1 \
+    lib/tunepress-studio/tunepress-studio \
     lib/tunepress-studio/x/o.cjs lib/tunepress-studio/HAND-M.CUR lib/tunepress-studio/drag.ico \
     share/applications/tunepress-studio.desktop; do
     [ -e "$prefix/$file" ] || { echo "missing after install: $file"; exit 1; }
@@ -29,4 +30,12 @@ wait "$pid" 2>/dev/null || true
 # The installed samples, pointers and skin serve a whole conversion.
 TUNEPRESS_TEST_PROGRAM_DIR="$prefix/lib/tunepress-studio" "$build/tst_samples" bundledSamplesConvert >"$prefix/samples.log" 2>&1 ||
     { echo "the installed samples did not convert:"; tail -20 "$prefix/samples.log"; exit 1; }
-echo "installed program started and its samples converted"
+# The installed command line converts the installed samples without a display.
+mkdir "$prefix/mp3"
+env -u QT_QPA_PLATFORM -u DISPLAY TEMP="$prefix" "$prefix/bin/tunepress" -q -o "$prefix/mp3" \
+    "$prefix/lib/tunepress-studio/Samples" >"$prefix/cli.log" 2>&1 ||
+    { echo "the installed command line failed:"; cat "$prefix/cli.log"; exit 1; }
+samples=$(ls "$prefix"/lib/tunepress-studio/Samples/*.mid | wc -l)
+[ "$(ls "$prefix"/mp3/*.mp3 | wc -l)" -eq "$samples" ] ||
+    { echo "the command line did not convert every sample"; exit 1; }
+echo "installed program started, its samples converted, in the window and on the command line"

@@ -140,7 +140,7 @@ int RunChildJob(const QStringList& job)
         ListView1 list;
         tp::ErrorTrap trap(QStringLiteral("test"), reports.reporter());
         AddFolder::AddTreeFiles([&](const QString& path) { list.append(path); }, job.value(1),
-                                job.value(2), trap, reports.reporter());
+                                job.value(2), trap, reports.reporter(), 114);
         for (int position = 1; position <= list.count(); ++position)
             out << QStringLiteral("entry ") << list.entryText(position) << '\n';
     } else if (job.value(0) == QStringLiteral("openable")) {
@@ -478,7 +478,7 @@ void TestAddFolder::linkLoopsAreSearchedOnce()
     ListView1 list;
     tp::ErrorTrap trap(QStringLiteral("test"), reports.reporter());
     AddFolder::AddTreeFiles([&](const QString& path) { list.append(path); }, tree.path().chopped(1),
-                            QStringLiteral("*.mid"), trap, reports.reporter());
+                            QStringLiteral("*.mid"), trap, reports.reporter(), 114);
     QStringList added;
     for (int position = 1; position <= list.count(); ++position)
         added << list.entryText(position);
