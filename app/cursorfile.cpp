@@ -2,10 +2,10 @@
 
 #include "convert/errortrap.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
-#include <QtEndian>
 
 namespace {
 
@@ -32,19 +32,21 @@ QCursor LoadCursorFile(const QString& path)
 {
     const QByteArray bytes = ReadWhole(path);
     // The directory header: reserved 0, type 2 (cursor), image count; then the first entry,
-    // whose planes and bit-count fields hold the hot spot.
-    constexpr int headerSize = 6;
-    constexpr int entrySize = 16;
-    if (bytes.size() < headerSize + entrySize ||
-        qFromLittleEndian<quint16>(bytes.constData()) != 0 ||
-        qFromLittleEndian<quint16>(bytes.constData() + 2) != 2 ||
-        qFromLittleEndian<quint16>(bytes.constData() + 4) == 0)
+    // whose planes and bit-count fields hold the hot spot. A stream rather than pointer
+    // arithmetic, so that a short file fails the status check instead of being read past.
+    QDataStream directory(bytes);
+    directory.setByteOrder(QDataStream::LittleEndian);
+    quint16 reserved = 0, type = 0, count = 0;
+    quint8 width = 0, height = 0, colours = 0, entryReserved = 0;
+    quint16 hotX = 0, hotY = 0;
+    quint32 imageSize = 0, imageOffset = 0;
+    directory >> reserved >> type >> count >> width >> height >> colours >> entryReserved >> hotX >>
+        hotY >> imageSize >> imageOffset;
+    if (directory.status() != QDataStream::Ok || reserved != 0 || type != 2 || count == 0)
         throw tp::ApplicationError(QStringLiteral("Invalid picture: ") + path);
-    const int hotX = qFromLittleEndian<quint16>(bytes.constData() + headerSize + 4);
-    const int hotY = qFromLittleEndian<quint16>(bytes.constData() + headerSize + 6);
     const QImage image = DecodeImage(bytes, "cur", path);
-    return QCursor(QPixmap::fromImage(image), std::min(hotX, image.width() - 1),
-                   std::min(hotY, image.height() - 1));
+    return QCursor(QPixmap::fromImage(image), std::min<int>(hotX, image.width() - 1),
+                   std::min<int>(hotY, image.height() - 1));
 }
 
 QCursor LoadIconPointer(const QString& path)

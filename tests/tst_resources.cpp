@@ -1,6 +1,7 @@
 // The files placed beside the program: pointers, program icon, skin and sample songs.
 #include "app/cursorfile.h"
 #include "app/pushbutton.h"
+#include "convert/errortrap.h"
 #include "testform.h"
 
 #include <QDir>
@@ -168,6 +169,30 @@ private Q_SLOTS:
         QVERIFY(qAlpha(image.pixel(hand.hotSpot().x(), top + 1)) >= 128);
         QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
         QCOMPARE(qAlpha(image.pixel(31, 0)), 0);
+    }
+
+    void damagedCursorIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray hand = ReadAll(ProgramFile(QStringLiteral("HAND-M.CUR")));
+        QVERIFY(hand.size() > 22);
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("directory cut short") << hand.left(21);
+        QByteArray icon = hand;
+        icon[2] = 1;
+        QTest::newRow("icon, not cursor") << icon;
+    }
+
+    void damagedCursorIsRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("damaged.cur"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        QVERIFY_THROWS_EXCEPTION(tp::ApplicationError, LoadCursorFile(path));
     }
 
     void hoverPointerIsLoadedAtStartUp()
