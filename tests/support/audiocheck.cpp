@@ -1,9 +1,12 @@
 #include "audiocheck.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QProcess>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace AudioCheck {
 
@@ -66,43 +69,64 @@ Pcm ReadPcmWav(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return pcm;
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
+    // Read through a stream, whose reads stop at the end of the file and mark it, rather than
+    // by pointer at offsets into the file's bytes.
+    QDataStream in(&file);
+    in.setByteOrder(QDataStream::LittleEndian);
+    const auto readId = [&in] {
+        QByteArray id(4, '\0');
+        in.readRawData(id.data(), 4);
+        return id;
+    };
+    const QByteArray riff = readId();
+    // The length of the rest, which the chunks tell again.
+    in.skipRawData(4);
+    if (riff != "RIFF" || readId() != "WAVE" || in.status() != QDataStream::Ok)
         return pcm;
     int channels = 0;
     int rate = 0;
     int bits = 0;
-    qsizetype at = 12;
-    while (at + 8 <= bytes.size()) {
-        const QByteArray id = bytes.mid(at, 4);
-        const qsizetype size = qFromLittleEndian<quint32>(bytes.constData() + at + 4);
-        const qsizetype body = at + 8;
-        if (id == "fmt " && body + 16 <= bytes.size()) {
-            channels = qFromLittleEndian<quint16>(bytes.constData() + body + 2);
-            rate = static_cast<int>(qFromLittleEndian<quint32>(bytes.constData() + body + 4));
-            bits = qFromLittleEndian<quint16>(bytes.constData() + body + 14);
+    while (true) {
+        const QByteArray id = readId();
+        quint32 size = 0;
+        in >> size;
+        if (in.status() != QDataStream::Ok)
+            return pcm;
+        const qint64 next = file.pos() + size + (size & 1);
+        if (id == "fmt " && size >= 16) {
+            quint16 format = 0, channelCount = 0, blockAlign = 0, bitsPerSample = 0;
+            quint32 sampleRate = 0, byteRate = 0;
+            in >> format >> channelCount >> sampleRate >> byteRate >> blockAlign >> bitsPerSample;
+            channels = channelCount;
+            rate = static_cast<int>(sampleRate);
+            bits = bitsPerSample;
         } else if (id == "data") {
             if (channels < 1 || rate < 1 || bits != 16)
                 return pcm;
-            const qsizetype available = std::min(size, bytes.size() - body);
-            const qsizetype samples = available / 2;
+            // A renderer that could not finish writing leaves fewer bytes than the size says.
+            const qint64 available = std::min<qint64>(size, file.bytesAvailable());
+            std::vector<qint16> samples(static_cast<std::size_t>(available / 2));
+            const qint64 wanted = static_cast<qint64>(samples.size() * sizeof(qint16));
+            if (file.read(reinterpret_cast<char*>(samples.data()), wanted) != wanted)
+                return pcm;
+            qFromLittleEndian<qint16>(samples.data(), static_cast<qsizetype>(samples.size()),
+                                      samples.data());
             double sum = 0;
             double peak = 0;
-            for (qsizetype i = 0; i < samples; ++i) {
-                const double value =
-                    qFromLittleEndian<qint16>(bytes.constData() + body + 2 * i) / 32768.0;
+            for (const qint16 sample : samples) {
+                const double value = sample / 32768.0;
                 sum += value * value;
                 peak = std::max(peak, std::abs(value));
             }
             pcm.ok = true;
-            pcm.seconds = static_cast<double>(samples) / channels / rate;
-            pcm.rms = samples > 0 ? std::sqrt(sum / static_cast<double>(samples)) : 0;
+            pcm.seconds = static_cast<double>(samples.size()) / channels / rate;
+            pcm.rms = samples.empty() ? 0 : std::sqrt(sum / static_cast<double>(samples.size()));
             pcm.peak = peak;
             return pcm;
         }
-        at = body + size + (size & 1);
+        if (!file.seek(next))
+            return pcm;
     }
-    return pcm;
 }
 
 Pcm DecodeMp3(const QString& mp3Path, const QString& scratchFolder)
