@@ -1,6 +1,12 @@
 # One interface target carries the flags every part of the program is built with.
 add_library(tp_common INTERFACE)
 target_compile_options(tp_common INTERFACE -Wall -Wextra -Wpedantic)
+# On for the test builds, so that a new warning fails them; off for everyday builds, so that a
+# newer compiler's new warning does not stop someone who only wants to run the program.
+option(TUNEPRESS_WERROR "Treat compiler warnings as errors" OFF)
+if(TUNEPRESS_WERROR)
+    target_compile_options(tp_common INTERFACE -Werror)
+endif()
 target_compile_definitions(tp_common INTERFACE
     QT_NO_CAST_FROM_ASCII
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
