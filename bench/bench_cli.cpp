@@ -162,6 +162,10 @@ int main(int argc, char** argv)
     std::printf("tunepress (-j%d):     %.2f s: %.2f x faster than the floor (aim >= 2), "
                 "%.3f x the limit (aim <= 1.15)\n",
                 cores, all.wall, floor.wall / all.wall, all.wall / limit);
+    // Processor time does not depend on what else the machine runs: a wall-time ratio that
+    // strays while these stay level was made by a busy machine.
+    std::printf("processor time: floor %.2f s, tunepress -j1 %.2f s, default jobs %.2f s\n",
+                floor.cpu, one.cpu, all.cpu);
     std::printf("peak TEMP use: floor %.1f MB, tunepress -j1 %.1f MB, default jobs %.1f MB\n",
                 double(floor.peakTempBytes) / 1e6, double(one.peakTempBytes) / 1e6,
                 double(all.peakTempBytes) / 1e6);
