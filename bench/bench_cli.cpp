@@ -138,6 +138,16 @@ int main(int argc, char** argv)
     }
     const Measured floor = Spawn({QStringLiteral("sh"), QStringLiteral("-c"), script}, temp);
 
+    // The same tools joined by a pipe of the shell: what rendering into the encoder costs
+    // without this program in between.
+    QString piped = QStringLiteral("set -e\n");
+    for (const QString& song : songs)
+        piped +=
+            QStringLiteral("timidity -c '%1' -Ow -o - - < '%3' 2>/dev/null | "
+                           "lame -h -m s -b 128 - '%2.mp3' 2>/dev/null\n")
+                .arg(config, bare + QLatin1Char('/') + QFileInfo(song).completeBaseName(), song);
+    const Measured pipe = Spawn({QStringLiteral("sh"), QStringLiteral("-c"), piped}, temp);
+
     auto tunepress = [&](const QStringList& extra) {
         const QString out = work.filePath(QStringLiteral("out%1").arg(extra.join(QString())));
         QDir().mkpath(out);
@@ -157,6 +167,8 @@ int main(int argc, char** argv)
     std::printf("floor (bare tools, one after the other): %.2f s wall, %.2f s processor\n",
                 floor.wall, floor.cpu);
     std::printf("limit for a processor-bound batch (processor / cores): %.2f s\n", limit);
+    std::printf("bare pipe (timidity | lame), one after the other: %.2f s = %.3f x the floor\n",
+                pipe.wall, pipe.wall / floor.wall);
     std::printf("tunepress -j1:       %.2f s = %.3f x the floor (aim <= 0.85)\n", one.wall,
                 one.wall / floor.wall);
     std::printf("tunepress (-j%d):     %.2f s: %.2f x faster than the floor (aim >= 2), "
@@ -164,8 +176,9 @@ int main(int argc, char** argv)
                 cores, all.wall, floor.wall / all.wall, all.wall / limit);
     // Processor time does not depend on what else the machine runs: a wall-time ratio that
     // strays while these stay level was made by a busy machine.
-    std::printf("processor time: floor %.2f s, tunepress -j1 %.2f s, default jobs %.2f s\n",
-                floor.cpu, one.cpu, all.cpu);
+    std::printf("processor time: floor %.2f s, bare pipe %.2f s, tunepress -j1 %.2f s, default "
+                "jobs %.2f s\n",
+                floor.cpu, pipe.cpu, one.cpu, all.cpu);
     std::printf("peak TEMP use: floor %.1f MB, tunepress -j1 %.1f MB, default jobs %.1f MB\n",
                 double(floor.peakTempBytes) / 1e6, double(one.peakTempBytes) / 1e6,
                 double(all.peakTempBytes) / 1e6);
