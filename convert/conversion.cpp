@@ -169,8 +169,10 @@ QString Judge(const EntryFacts& facts)
     if (facts.cancelled)
         return QStringLiteral("the conversion was stopped");
     const QString encoderFailure = ToolFailure(QStringLiteral("the encoder"), facts.encoded);
-    if (facts.piped && facts.sourceProblem.isEmpty() && facts.rendered.started &&
-        !encoderFailure.isEmpty())
+    // The encoder starts first when the renderer writes into it: when it failed, the renderer
+    // was not started or was stopped for it.
+    if (facts.piped && facts.sourceProblem.isEmpty() && !encoderFailure.isEmpty() &&
+        (facts.rendered.started || !facts.encoded.started))
         return encoderFailure;
     if (const QString failure = RenderFailure(facts); !failure.isEmpty())
         return failure;

@@ -164,8 +164,14 @@ void WriteConfig(Workspace& workspace)
 void WriteConfigFor(const QString& soundFont, Workspace& workspace)
 {
     workspace.create();
-    Main::WriteTextFile(QStringLiteral("soundfont \"") + Absolute(soundFont) + QLatin1Char('"'),
-                        workspace.filePath(ConfigName()));
+    // The configuration names the SoundFont through a link in the workspace, so that no
+    // character of the SoundFont's own path (a quote, a line break) reaches the renderer's
+    // configuration.
+    const QString link = workspace.filePath(StagedName(Resource::SoundFont));
+    Main::DeleteFileQuiet(link);
+    if (!QFile::link(Absolute(soundFont), link))
+        throw tp::ApplicationError(QStringLiteral("Cannot make the link ") + link);
+    WriteConfig(workspace);
 }
 
 QString RunnableProgram(Resource program, Workspace& workspace)

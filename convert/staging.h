@@ -45,8 +45,8 @@ QString FindSoundFont(const QStringList& candidates);
 void StageResource(const QByteArray& bytes, Resource resource, Workspace& workspace);
 // Rewrites timidity.cfg in the workspace, made first if need be. Throws tp::ApplicationError.
 void WriteConfig(Workspace& workspace);
-// The same for a configuration that names the given SoundFont where it is installed, for a
-// run that starts the installed renderer itself.
+// The same for a configuration that names the given SoundFont where it is installed (through a
+// link in the workspace), for a run that starts the installed renderer itself.
 void WriteConfigFor(const QString& soundFont, Workspace& workspace);
 
 // The staged program's path when it, and for the renderer also its configuration and

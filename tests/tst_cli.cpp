@@ -93,6 +93,7 @@ private Q_SLOTS:
     void batchNamesFailuresReportsAndResumes();
     void clashIsDecidedByOrder();
     void tagsCarryTheSongsTexts();
+    void chosenSoundFontIsUsedWhateverItsName();
     void interruptStopsCleanly();
     void processesUnderParallelShareOneTemp();
 
@@ -279,6 +280,25 @@ void TestCli::tagsCarryTheSongsTexts()
                                       "['Twinkle twinkle\\nlittle star'])"));
     // Without a title of its own, a song is named after its file.
     QVERIFY2(lines[1].startsWith(QStringLiteral("('")), qPrintable(lines[1]));
+}
+
+void TestCli::chosenSoundFontIsUsedWhateverItsName()
+{
+    const QString fluid = QStringLiteral("/usr/share/sounds/sf2/FluidR3_GM.sf2");
+    if (!QFileInfo(fluid).isFile())
+        QSKIP("needs a second SoundFont (fluid-soundfont-gm)");
+    // A quote and a line break would break the renderer's configuration if they reached it.
+    const QString odd = m_work->filePath(QStringLiteral("my \"font\"\nsource x.sf2"));
+    QVERIFY(QFile::link(fluid, odd));
+    const QString song = Song(m_work->path(), QStringLiteral("Song.mid"), 3.0);
+    const QString mp3 = m_work->filePath(QStringLiteral("Song_128 kbps.mp3"));
+    QCOMPARE(run({QStringLiteral("--no-tags"), song}).status, 0);
+    const QByteArray usual = Contents(mp3);
+    const Result result =
+        run({QStringLiteral("--no-tags"), QStringLiteral("--soundfont"), odd, song});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QVERIFY(AudioCheck::ReadMp3Frames(mp3).frames > 50);
+    QVERIFY(Contents(mp3) != usual);
 }
 
 void TestCli::interruptStopsCleanly()
