@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 #include <algorithm>
 
 namespace Conversion {
@@ -30,9 +29,13 @@ QString ToolFailure(const QString& tool, const Runner::Outcome& outcome)
     return reason;
 }
 
+// Byte by byte, so that no read can reach past the bytes (an empty array's data is one byte).
 quint32 Le32(const QByteArray& bytes, qsizetype at)
 {
-    return qFromLittleEndian<quint32>(bytes.constData() + at);
+    quint32 value = 0;
+    for (qsizetype i = 3; i >= 0; --i)
+        value = (value << 8) | quint8(bytes.at(at + i));
+    return value;
 }
 
 } // namespace
