@@ -85,7 +85,8 @@ int Run(const CliOptions& options)
         const QString soundFont = options.soundFont.isEmpty()
                                       ? Staging::ResourceSource(Staging::Resource::SoundFont)
                                       : options.soundFont;
-        Staging::WriteConfigFor(soundFont, workspace);
+        // Without a choice the sound is the window's; a chosen SoundFont plays every instrument.
+        Staging::WriteConfigFor(soundFont, workspace, !options.soundFont.isEmpty());
         settings.workFolder = workspace.path();
     } catch (const tp::ApplicationError& error) {
         Print(stderr, QStringLiteral("tunepress: ") + error.description() + QLatin1Char('\n'));

@@ -161,7 +161,7 @@ void WriteConfig(Workspace& workspace)
     Main::WriteTextFile(ConfigLine(workspace.path()), workspace.filePath(ConfigName()));
 }
 
-void WriteConfigFor(const QString& soundFont, Workspace& workspace)
+void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyInstrument)
 {
     workspace.create();
     // The configuration names the SoundFont through a link in the workspace, so that no
@@ -171,7 +171,18 @@ void WriteConfigFor(const QString& soundFont, Workspace& workspace)
     Main::DeleteFileQuiet(link);
     if (!QFile::link(Absolute(soundFont), link))
         throw tp::ApplicationError(QStringLiteral("Cannot make the link ") + link);
-    WriteConfig(workspace);
+    QStringList lines{ConfigLine(workspace.path())};
+    if (everyInstrument) {
+        const QString font = QStringLiteral(" %font \"") + link + QStringLiteral("\" ");
+        lines << QStringLiteral("bank 0");
+        for (int program = 0; program < 128; ++program)
+            lines << QString::number(program) + font + QStringLiteral("0 ") +
+                         QString::number(program);
+        lines << QStringLiteral("drumset 0");
+        for (int key = 0; key < 128; ++key)
+            lines << QString::number(key) + font + QStringLiteral("128 0 ") + QString::number(key);
+    }
+    Main::WriteTextFile(lines.join(QStringLiteral("\r\n")), workspace.filePath(ConfigName()));
 }
 
 QString RunnableProgram(Resource program, Workspace& workspace)

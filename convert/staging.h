@@ -46,8 +46,11 @@ void StageResource(const QByteArray& bytes, Resource resource, Workspace& worksp
 // Rewrites timidity.cfg in the workspace, made first if need be. Throws tp::ApplicationError.
 void WriteConfig(Workspace& workspace);
 // The same for a configuration that names the given SoundFont where it is installed (through a
-// link in the workspace), for a run that starts the installed renderer itself.
-void WriteConfigFor(const QString& soundFont, Workspace& workspace);
+// link in the workspace), for a run that starts the installed renderer itself. The renderer
+// reads its system configuration first, whose instrument mappings outrank a SoundFont line;
+// with everyInstrument, every General MIDI program and drum of the SoundFont is mapped too,
+// so that the sound is this SoundFont's whatever the system configuration says.
+void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyInstrument);
 
 // The staged program's path when it, and for the renderer also its configuration and
 // SoundFont, may be run: owned by this user and writable by nobody else. "" otherwise, so
