@@ -1,6 +1,6 @@
 // The command line, end to end: the tunepress program with the real tools.
 #include "audiocheck.h"
-#include "smf/smfwriter.h"
+#include "songfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,11 +41,7 @@ QStringList Names(const QString& folder)
 
 QString Song(const QString& folder, const QString& name, double seconds, int seed = 1)
 {
-    QDir().mkpath(folder);
-    const QString path = folder + QLatin1Char('/') + name;
-    if (!Smf::Write(Smf::Demo(seconds, seed), path))
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
+    return WriteSongFile(folder, name, seconds, seed).path;
 }
 
 QByteArray Vlq(quint32 value)

@@ -4,7 +4,7 @@
 #include "convert/conversion.h"
 #include "filelist/listview1.h"
 #include "reliability.h"
-#include "smf/smfwriter.h"
+#include "songfile.h"
 #include "testform.h"
 
 #include <QComboBox>
@@ -18,21 +18,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-struct Midi
-{
-    QString path;
-    double seconds = 0;
-};
-
-Midi WriteMidi(const QString& folder, const QString& name, double seconds, int seed = 1)
-{
-    const Smf::Song song = Smf::Demo(seconds, seed);
-    const QString path = folder + QLatin1Char('/') + name;
-    if (!Smf::Write(song, path))
-        qFatal("cannot write %s", qPrintable(path));
-    return {path, Smf::DurationSeconds(song)};
-}
 
 bool WriteBytes(const QString& path, const QByteArray& bytes)
 {
@@ -258,7 +243,7 @@ void TestConversion::convertsToTheExactNameAtTheChosenBitrate()
     QFETCH(QString, bitrate);
     QFETCH(int, kbps);
     Form1& form = makeForm(bitrate);
-    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 4.0, kbps);
+    const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 4.0, kbps);
     form.listView1->append(song.path);
 
     Sight atDone;
@@ -291,7 +276,7 @@ void TestConversion::sourceFolderOptionWritesBesideTheSource()
     form.Option2->setChecked(true);
     // With the source folder chosen, the output folder text is not looked at.
     form.Text1->setText(m_work->path() + QStringLiteral("/nowhere"));
-    const Midi song = WriteMidi(m_music, QStringLiteral("My.Song.mid"), 3.0);
+    const SongFile song = WriteSongFile(m_music, QStringLiteral("My.Song.mid"), 3.0);
     form.listView1->append(song.path);
     form.PushButton2_Click();
 
@@ -308,7 +293,7 @@ void TestConversion::existingReadOnlyMp3IsReplacedAsAnUnprivilegedUser()
     QVERIFY(::chmod(QFile::encodeName(m_work->path()).constData(), 0755) == 0);
     QVERIFY(::chmod(QFile::encodeName(m_music).constData(), 0755) == 0);
     QVERIFY(::chown(QFile::encodeName(m_out).constData(), Nobody::User, Nobody::Group) == 0);
-    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 3.0);
+    const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 3.0);
     QVERIFY(::chmod(QFile::encodeName(song.path).constData(), 0644) == 0);
     const QString mp3 = m_out + QStringLiteral("/Song_128 kbps.mp3");
     QVERIFY(WriteBytes(mp3, "an older result"));
@@ -331,7 +316,7 @@ void TestConversion::existingReadOnlyMp3IsReplacedAsAnUnprivilegedUser()
 void TestConversion::failedReconversionKeepsTheEarlierMp3()
 {
     Form1& form = makeForm();
-    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 3.0);
+    const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 3.0);
     form.listView1->append(song.path);
     form.PushButton2_Click();
     const QString mp3 = m_out + QStringLiteral("/Song_128 kbps.mp3");
@@ -358,8 +343,10 @@ void TestConversion::twoSourcesWithOneBaseNameLeaveTheLaterResult()
     Form1& form = makeForm(QStringLiteral("64 kbps"));
     QVERIFY(QDir().mkpath(m_music + QStringLiteral("/a")) &&
             QDir().mkpath(m_music + QStringLiteral("/b")));
-    const Midi first = WriteMidi(m_music + QStringLiteral("/a"), QStringLiteral("Song.mid"), 2.0);
-    const Midi later = WriteMidi(m_music + QStringLiteral("/b"), QStringLiteral("Song.mid"), 9.0);
+    const SongFile first =
+        WriteSongFile(m_music + QStringLiteral("/a"), QStringLiteral("Song.mid"), 2.0);
+    const SongFile later =
+        WriteSongFile(m_music + QStringLiteral("/b"), QStringLiteral("Song.mid"), 9.0);
     form.listView1->append(first.path);
     form.listView1->append(later.path);
     form.PushButton2_Click();
@@ -391,7 +378,7 @@ void TestConversion::refusalsStageNothing()
     QFETCH(QString, message);
     Form1& form = makeForm();
     form.Text1->setText(folder.isEmpty() ? QString() : m_work->path() + QLatin1Char('/') + folder);
-    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 2.0);
+    const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 2.0);
     if (withEntry)
         form.listView1->append(song.path);
     form.ProgressBar1->setText(QStringLiteral("Progress Bar"));
@@ -422,8 +409,8 @@ void TestConversion::refusalsStageNothing()
 void TestConversion::progressShowsEachEntryAndSecondClickDoesNothing()
 {
     Form1& form = makeForm();
-    const Midi first = WriteMidi(m_music, QStringLiteral("First.mid"), 3.0, 1);
-    const Midi second = WriteMidi(m_music, QStringLiteral("Second.mid"), 3.0, 2);
+    const SongFile first = WriteSongFile(m_music, QStringLiteral("First.mid"), 3.0, 1);
+    const SongFile second = WriteSongFile(m_music, QStringLiteral("Second.mid"), 3.0, 2);
     form.listView1->append(first.path);
     form.listView1->append(second.path);
 
@@ -465,7 +452,7 @@ void TestConversion::failedEntriesAreListedAndTheRunGoesOn()
     QVERIFY(WriteBytes(broken, QByteArray("MThd this is not really a MIDI file").repeated(40)));
     const QString empty = m_music + QStringLiteral("/Empty.mid");
     QVERIFY(WriteBytes(empty, QByteArray()));
-    const Midi good = WriteMidi(m_music, QStringLiteral("Good.mid"), 3.0);
+    const SongFile good = WriteSongFile(m_music, QStringLiteral("Good.mid"), 3.0);
     const QString missing = m_music + QStringLiteral("/Missing.mid");
     const QString pipe = m_music + QStringLiteral("/Pipe.mid");
     QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
@@ -512,7 +499,7 @@ void TestConversion::noSaveOptionConvertsNothing()
     form.Option1->setChecked(false);
     form.Option1->setAutoExclusive(true);
     QVERIFY(!form.Option1->isChecked() && !form.Option2->isChecked());
-    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 2.0);
+    const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 2.0);
     form.listView1->append(song.path);
     form.PushButton2_Click();
 
@@ -549,7 +536,7 @@ void TestConversion::awkwardNamesConvert()
     QFETCH(QString, mp3);
     Form1& form = makeForm();
     form.Option2->setChecked(true);
-    const Midi song = WriteMidi(m_music, name, 2.0);
+    const SongFile song = WriteSongFile(m_music, name, 2.0);
     form.listView1->append(song.path);
     form.PushButton2_Click();
 
@@ -567,12 +554,12 @@ void TestConversion::awkwardNamesConvert()
 void TestConversion::removalDuringTheRunNamesTheEntryLeftOut()
 {
     Form1& form = makeForm();
-    const Midi first = WriteMidi(m_music, QStringLiteral("First.mid"), 3.0);
-    const Midi second = WriteMidi(m_music, QStringLiteral("Second.mid"), 3.0);
+    const SongFile first = WriteSongFile(m_music, QStringLiteral("First.mid"), 3.0);
+    const SongFile second = WriteSongFile(m_music, QStringLiteral("Second.mid"), 3.0);
     form.listView1->append(first.path);
     form.listView1->append(second.path);
 
-    const Midi third = WriteMidi(m_music, QStringLiteral("Third.mid"), 3.0);
+    const SongFile third = WriteSongFile(m_music, QStringLiteral("Third.mid"), 3.0);
     form.listView1->append(third.path);
 
     // Another job hands the pointer back while the first entry converts, and the user
@@ -624,8 +611,8 @@ void TestConversion::missedEntriesAreNamed()
 void TestConversion::entriesAddedDuringTheRunWaitAndClearingIsRefused()
 {
     Form1& form = makeForm();
-    const Midi first = WriteMidi(m_music, QStringLiteral("First.mid"), 3.0);
-    const Midi added = WriteMidi(m_music, QStringLiteral("Added.mid"), 3.0);
+    const SongFile first = WriteSongFile(m_music, QStringLiteral("First.mid"), 3.0);
+    const SongFile added = WriteSongFile(m_music, QStringLiteral("Added.mid"), 3.0);
     form.listView1->append(first.path);
 
     bool acted = false;
@@ -655,7 +642,7 @@ void TestConversion::missingRendererIsReportedAndNoEntryPasses()
         QFile::link(QStringLiteral("/usr/bin/lame"), onlyLame.path() + QStringLiteral("/lame")));
     qputenv("PATH", QFile::encodeName(onlyLame.path()));
     Form1& form = makeForm();
-    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 2.0);
+    const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 2.0);
     form.listView1->append(song.path);
     form.PushButton2_Click();
 
@@ -678,7 +665,7 @@ void TestConversion::plantedRendererIsNeverRun()
     QVERIFY(WriteBytes(planted, "#!/bin/sh\ntouch '" + QFile::encodeName(marker) + "'\n"));
     QVERIFY(::chmod(QFile::encodeName(planted).constData(), 0777) == 0);
     Form1& form = makeForm();
-    const Midi song = WriteMidi(m_music, QStringLiteral("Song.mid"), 2.0);
+    const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 2.0);
     form.listView1->append(song.path);
     form.PushButton2_Click();
 

@@ -3,7 +3,7 @@
 #include "convert/job.h"
 #include "convert/staging.h"
 #include "convert/workspace.h"
-#include "smf/smfwriter.h"
+#include "songfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,21 +16,6 @@
 namespace {
 
 using Staging::Resource;
-
-struct Song
-{
-    QString path;
-    double seconds = 0;
-};
-
-Song WriteSong(const QString& folder, const QString& name, double seconds, int seed = 1)
-{
-    const Smf::Song song = Smf::Demo(seconds, seed);
-    const QString path = folder + QLatin1Char('/') + name;
-    if (!Smf::Write(song, path))
-        qFatal("cannot write %s", qPrintable(path));
-    return {path, Smf::DurationSeconds(song)};
-}
 
 QByteArray Contents(const QString& path)
 {
@@ -127,7 +112,7 @@ void TestEngine::convertsAndLeavesOnlyTheMp3_data()
 void TestEngine::convertsAndLeavesOnlyTheMp3()
 {
     QFETCH(bool, piped);
-    const Song song = WriteSong(m_work->path(), QStringLiteral("Song.mid"), 4.0);
+    const SongFile song = WriteSongFile(m_work->path(), QStringLiteral("Song.mid"), 4.0);
     const QString mp3 = m_work->filePath(QStringLiteral("Song_64 kbps.mp3"));
     {
         Workspace workspace;
@@ -159,7 +144,7 @@ void TestEngine::failedReconversionKeepsTheEarlierMp3()
     QFETCH(bool, piped);
     QFETCH(QByteArray, laterSource);
     QFETCH(QString, reason);
-    const Song song = WriteSong(m_work->path(), QStringLiteral("Song.mid"), 3.0);
+    const SongFile song = WriteSongFile(m_work->path(), QStringLiteral("Song.mid"), 3.0);
     const QString mp3 = m_work->filePath(QStringLiteral("Song_64 kbps.mp3"));
     Workspace workspace;
     Stage(workspace);
@@ -185,16 +170,16 @@ void TestEngine::twoRunsAtOnceShareNothing()
     // Two runs in one TEMP folder, over the same sources, each into a folder of its own.
     const QStringList names{QStringLiteral("A.mid"), QStringLiteral("B.mid"),
                             QStringLiteral("C.mid")};
-    QList<Song> songs;
+    QList<SongFile> songs;
     for (const QString& name : names)
-        songs << WriteSong(m_work->path(), name, 3.0, int(songs.size()) + 1);
+        songs << WriteSongFile(m_work->path(), name, 3.0, int(songs.size()) + 1);
     const QString outs[] = {m_work->filePath(QStringLiteral("one")),
                             m_work->filePath(QStringLiteral("two"))};
     QStringList reasons[2];
     auto run = [&](int which, bool piped) {
         Workspace workspace;
         Stage(workspace);
-        for (const Song& song : std::as_const(songs)) {
+        for (const SongFile& song : std::as_const(songs)) {
             const QString mp3 = outs[which] + QLatin1Char('/') + Conversion::BaseName(song.path) +
                                 QStringLiteral("_64 kbps.mp3");
             reasons[which] << Convert(workspace, song.path, mp3, piped).reason;
@@ -210,7 +195,7 @@ void TestEngine::twoRunsAtOnceShareNothing()
 
     for (int which = 0; which < 2; ++which) {
         QCOMPARE(reasons[which], QStringList(names.size(), QString()));
-        for (const Song& song : std::as_const(songs))
+        for (const SongFile& song : std::as_const(songs))
             CheckMp3(outs[which] + QLatin1Char('/') + Conversion::BaseName(song.path) +
                          QStringLiteral("_64 kbps.mp3"),
                      song.seconds, m_temp->path());
