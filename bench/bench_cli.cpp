@@ -40,8 +40,11 @@ qint64 FolderBytes(const QString& folder)
 {
     qint64 bytes = 0;
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        bytes += it.nextFileInfo().size();
+    while (it.hasNext()) {
+        // A link (the chosen SoundFont's, in a workspace) takes no room of its own.
+        const QFileInfo info = it.nextFileInfo();
+        bytes += info.isSymLink() ? 0 : info.size();
+    }
     return bytes;
 }
 
@@ -125,16 +128,17 @@ int main(int argc, char** argv)
          tiny});
     const double tinySeconds = double(pause.elapsed()) / 1000;
 
-    // The floor: the bare tools, one file after the other, through a WAV file.
+    // The floor: the bare tools, one file after the other, through a WAV file in TEMP.
     const QString bare = work.filePath(QStringLiteral("bare"));
     QDir().mkpath(bare);
     QString script = QStringLiteral("set -e\n");
     for (const QString& song : songs) {
-        const QString base = bare + QLatin1Char('/') + QFileInfo(song).completeBaseName();
-        script += QStringLiteral("timidity -c '%1' -Ow -o '%2.wav' - < '%3' >/dev/null 2>&1\n"
-                                 "lame -h -m s -b 128 '%2.wav' '%2.mp3' >/dev/null 2>&1\n"
-                                 "rm '%2.wav'\n")
-                      .arg(config, base, song);
+        const QString name = QFileInfo(song).completeBaseName();
+        script +=
+            QStringLiteral("timidity -c '%1' -Ow -o '%2.wav' - < '%3' >/dev/null 2>&1\n"
+                           "lame -h -m s -b 128 '%2.wav' '%4.mp3' >/dev/null 2>&1\n"
+                           "rm '%2.wav'\n")
+                .arg(config, temp + QLatin1Char('/') + name, song, bare + QLatin1Char('/') + name);
     }
     const Measured floor = Spawn({QStringLiteral("sh"), QStringLiteral("-c"), script}, temp);
 
