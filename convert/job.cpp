@@ -4,6 +4,7 @@
 #include "convert/main_paths.h"
 #include "convert/platform.h"
 #include "convert/staging.h"
+#include "convert/workspace.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -83,6 +84,7 @@ bool Job::renderedMusic() const
 
 void Job::encode(const QString& program, int bitrate, const Runner::Options& wait)
 {
+    Workspace::NoteOutsideFile(m_request.workFolder, m_partial);
     Runner::RunAndWait(Staging::EncoderCommand(program, bitrate, m_wav, m_partial), wait,
                        &m_facts.encoded);
     m_facts.mp3Written = IsWrittenFile(m_partial);
@@ -100,6 +102,7 @@ void Job::renderIntoEncoder(const QString& renderer, const QString& encoder,
     m_facts.sourceProblem = SourceProblem(m_request.source);
     if (!m_facts.sourceProblem.isEmpty())
         return;
+    Workspace::NoteOutsideFile(m_request.workFolder, m_partial);
     WavStream stream;
     const Runner::Piped piped = Runner::RunPiped(
         Staging::RendererCommand(renderer, m_request.workFolder, m_request.source, QString()),

@@ -18,6 +18,7 @@
 namespace {
 
 const char LockName[] = ".lock";
+const char OutsideListName[] = ".outside";
 
 // A workspace without its lock file is one whose run is between making the folder and locking
 // it; only one that stays so for this long is taken for abandoned.
@@ -51,7 +52,43 @@ int TakeLock(const QString& folder, int flags)
     return descriptor;
 }
 
+// Removes the files a dead run noted: regular files of this user under the hidden names that
+// runs write their results under, nothing else whatever the list says.
+void RemoveNotedFiles(const QString& folder)
+{
+    QFile list(folder + QLatin1Char('/') + QLatin1String(OutsideListName));
+    if (!list.open(QIODevice::ReadOnly))
+        return;
+    for (const QByteArray& line : list.readAll().split('\n')) {
+        const QString path = QFile::decodeName(line);
+        const QString name = QFileInfo(path).fileName();
+        struct stat facts
+        {
+        };
+        if (name.startsWith(QStringLiteral(".tunepress-")) &&
+            name.endsWith(QStringLiteral(".part")) && ::lstat(line.constData(), &facts) == 0 &&
+            S_ISREG(facts.st_mode) && facts.st_uid == ::getuid())
+            ::unlink(line.constData());
+    }
+}
+
 } // namespace
+
+void Workspace::NoteOutsideFile(const QString& workFolder, const QString& path)
+{
+    const QByteArray list =
+        QFile::encodeName(workFolder + QLatin1Char('/') + QLatin1String(OutsideListName));
+    // One write of a whole line to a file opened for appending: the jobs of one run may note
+    // at the same time without mixing their lines.
+    const int descriptor =
+        ::open(list.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (descriptor < 0)
+        return;
+    const QByteArray line = QFile::encodeName(QFileInfo(path).absoluteFilePath()) + '\n';
+    const ssize_t written = ::write(descriptor, line.constData(), size_t(line.size()));
+    static_cast<void>(written);
+    ::close(descriptor);
+}
 
 Workspace::~Workspace()
 {
@@ -130,6 +167,7 @@ int Workspace::RemoveAbandoned(const QString& tempFolder)
                     UnlockedGraceSeconds)
                 continue;
         }
+        RemoveNotedFiles(folder);
         if (QDir(folder).removeRecursively())
             ++removed;
         if (lock >= 0)

@@ -29,7 +29,13 @@ public:
     // Removes the folder with everything in it and gives up the lock. Never throws.
     void remove();
 
-    // Removes the workspaces in the folder whose runs no longer live; answers how many.
+    // Notes, in the workspace's folder, a file that the run is about to write elsewhere and
+    // removes itself when done; should the run die first, the run that removes its workspace
+    // removes that file too. Only hidden ".tunepress-…" names are ever removed so. Never throws.
+    static void NoteOutsideFile(const QString& workFolder, const QString& path);
+
+    // Removes the workspaces in the folder whose runs no longer live, with the files they
+    // noted; answers how many.
     static int RemoveAbandoned(const QString& tempFolder);
 
     // The names of workspaces begin with this.

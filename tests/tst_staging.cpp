@@ -259,11 +259,20 @@ void TestStaging::workspacesOfRunsAreApartAndAbandonedOnesGo()
     child.kill();
     child.waitForFinished();
     child.close();
+    // The dead run had noted a result it was writing, and a name that is not one of ours.
+    QTemporaryDir out;
+    const QString partial = out.filePath(QStringLiteral(".tunepress-dead.mp3.part"));
+    const QString users = out.filePath(QStringLiteral("Song_128 kbps.mp3"));
+    QVERIFY(WriteFile(partial, "half", 0644) && WriteFile(users, "whole", 0644));
+    QVERIFY(WriteFile(dead + QStringLiteral("/.outside"),
+                      QFile::encodeName(partial) + '\n' + QFile::encodeName(users) + '\n', 0600));
     const QString other = m_tempPath + QStringLiteral("/not-a-workspace");
     QVERIFY(QDir().mkdir(other));
     Workspace third;
     third.create();
     QVERIFY(!QFileInfo::exists(dead));
+    QVERIFY(!QFileInfo::exists(partial));
+    QCOMPARE(Contents(users), QByteArray("whole"));
     QVERIFY(QFileInfo(m_work).isDir());
     QVERIFY(QFileInfo(other).isDir());
 }
