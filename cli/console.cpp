@@ -16,14 +16,18 @@ int Count(const QList<BatchEntry>& entries, BatchEntry::Status status)
                              [&](const BatchEntry& entry) { return entry.status == status; }));
 }
 
+QString TwoDigits(qint64 number)
+{
+    return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
+}
+
 QString Clock(double seconds)
 {
     const qint64 whole = qint64(std::llround(seconds));
     const QString minutes = QString::number(whole / 60 % 60);
-    const QString rest = QStringLiteral("%1").arg(whole % 60, 2, 10, QLatin1Char('0'));
+    const QString rest = TwoDigits(whole % 60);
     if (whole >= 3600)
-        return QString::number(whole / 3600) + QLatin1Char(':') +
-               QStringLiteral("%1").arg(whole / 60 % 60, 2, 10, QLatin1Char('0')) +
+        return QString::number(whole / 3600) + QLatin1Char(':') + TwoDigits(whole / 60 % 60) +
                QLatin1Char(':') + rest;
     return minutes + QLatin1Char(':') + rest;
 }
@@ -51,10 +55,9 @@ QString Duration(double seconds)
         return QString::number(seconds, 'f', 1) + QStringLiteral(" s");
     const qint64 whole = qint64(std::llround(seconds));
     if (whole < 3600)
-        return QString::number(whole / 60) + QStringLiteral(" min ") +
-               QStringLiteral("%1").arg(whole % 60, 2, 10, QLatin1Char('0')) + QStringLiteral(" s");
-    return QString::number(whole / 3600) + QStringLiteral(" h ") +
-           QStringLiteral("%1").arg(whole / 60 % 60, 2, 10, QLatin1Char('0')) +
+        return QString::number(whole / 60) + QStringLiteral(" min ") + TwoDigits(whole % 60) +
+               QStringLiteral(" s");
+    return QString::number(whole / 3600) + QStringLiteral(" h ") + TwoDigits(whole / 60 % 60) +
            QStringLiteral(" min");
 }
 

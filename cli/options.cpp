@@ -14,13 +14,23 @@
 
 namespace {
 
+// The window's bitrate entries as numbers, lowest first: "8, 16, ..., 256<last>320".
+QString OfferedBitrates(const QString& last)
+{
+    QStringList numbers;
+    for (const QString& entry : Bit::BitrateEntries())
+        numbers.prepend(QString::number(Bit::changeKBPS(entry)));
+    const QString highest = numbers.takeLast();
+    return numbers.join(QStringLiteral(", ")) + last + highest;
+}
+
 struct Parser
 {
     QCommandLineParser parser;
     QCommandLineOption bitrate{{QStringLiteral("b"), QStringLiteral("bitrate")},
-                               QStringLiteral("Bitrate in kbps: 8, 16, 24, 32, 40, 48, 56, 64, 80, "
-                                              "96, 112, 128, 144, 160, 192, 224, 256 or 320 "
-                                              "(default 128)."),
+                               QStringLiteral("Bitrate in kbps: ") +
+                                   OfferedBitrates(QStringLiteral(" or ")) +
+                                   QStringLiteral(" (default 128)."),
                                QStringLiteral("KBPS"),
                                QStringLiteral("128")};
     QCommandLineOption outputDir{{QStringLiteral("o"), QStringLiteral("output-dir")},
@@ -144,8 +154,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments)
     const QString entry = bitrate + QStringLiteral(" kbps");
     if (!Bit::BitrateEntries().contains(entry))
         return UsageError(QStringLiteral("invalid bitrate '") + bitrate +
-                          QStringLiteral("': choose one of 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, "
-                                         "112, 128, 144, 160, 192, 224, 256, 320"));
+                          QStringLiteral("': choose one of ") +
+                          OfferedBitrates(QStringLiteral(", ")));
     options.bitrate = Bit::changeKBPS(entry);
 
     if (p.parser.isSet(p.outputDir)) {

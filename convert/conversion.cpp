@@ -115,7 +115,8 @@ void WavStream::feed(QByteArrayView bytes)
             m_head.clear();
             return;
         }
-        at += 8 + qsizetype(Le32(m_head, at + 4)) + (Le32(m_head, at + 4) & 1);
+        const quint32 size = Le32(m_head, at + 4);
+        at += 8 + qsizetype(size) + (size & 1);
     }
     // The chunks before the data are small; a stream that has none in this much never will.
     constexpr qsizetype headLimit = 1 << 16;

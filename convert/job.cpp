@@ -111,7 +111,7 @@ void Job::renderIntoEncoder(const QString& renderer, const QString& encoder,
     m_facts.rendered = piped.producer;
     m_facts.encoded = piped.consumer;
     m_facts.wav = stream.facts();
-    m_facts.cancelled = m_cancelled = piped.cancelled;
+    m_facts.cancelled = piped.cancelled;
     m_facts.mp3Written = IsWrittenFile(m_partial);
 }
 

@@ -75,7 +75,6 @@ public:
     // Stops both tools when cancel becomes true.
     void renderIntoEncoder(const QString& renderer, const QString& encoder,
                            const std::atomic<bool>* cancel = nullptr);
-    bool cancelled() const { return m_cancelled; }
 
 private:
     Request m_request;
@@ -83,7 +82,6 @@ private:
     QString m_partial;
     EntryFacts m_facts;
     bool m_finished = false;
-    bool m_cancelled = false;
 };
 
 // A hidden name for a file being written in the folder of the path, unlikely to be taken.
