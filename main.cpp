@@ -1,4 +1,4 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/qtdialogs.h"
 #include "app/settings.h"
 #include "app/userenvironment.h"
@@ -12,9 +12,9 @@ int main(int argc, char* argv[])
 
     QtDialogs dialogs;
     SettingsStore settings;
-    Form1 form(UserEnvironment(dialogs, settings));
+    MainWindow form(UserEnvironment(dialogs, settings));
     dialogs.setOwner(&form);
-    form.Form_Load();
+    form.startUp();
     form.show();
     return QApplication::exec();
 }

@@ -1,6 +1,6 @@
 #include "app/cursorfile.h"
 
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 #include <QDataStream>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "app/errorreport.h"
 
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 void ShowApplicationError(tp::Dialogs& dialogs, const QString& description, const QString& location,
                           int line)

@@ -1,6 +1,6 @@
 #include "app/settings.h"
 
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 namespace SettingKeys {
 inline const QString Kbps = QStringLiteral("kbps");
 inline const QString OutputFolder = QStringLiteral("Output Folder");
-inline const QString Option1 = QStringLiteral("Option1");
-inline const QString Option2 = QStringLiteral("Option2");
+inline const QString SaveToFolder = QStringLiteral("Option1");
+inline const QString SaveBesideSource = QStringLiteral("Option2");
 inline const QString LastFolderDot = QStringLiteral("LastFolderDot");
 inline const QString LastFolder = QStringLiteral("LastFolder");
 inline const QString Extension = QStringLiteral("Extension");
@@ -17,8 +17,8 @@ inline const QString Extension = QStringLiteral("Extension");
 
 namespace SettingDefaults {
 inline const QString Kbps = QStringLiteral("48 kbps");
-inline const QString Option1 = QStringLiteral("1");
-inline const QString Option2 = QStringLiteral("0");
+inline const QString SaveToFolder = QStringLiteral("1");
+inline const QString SaveBesideSource = QStringLiteral("0");
 inline const QString LastFolderDot;
 inline const QString LastFolder;
 inline const QString Extension = QStringLiteral("midi");

@@ -1,6 +1,6 @@
 #include "app/skinframework.h"
 
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 #include <QFile>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "app/userenvironment.h"
 
-#include "convert/main_paths.h"
+#include "convert/paths.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
@@ -9,15 +9,15 @@
 QString DesktopFolder()
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (Main::FolderExists(desktop))
+    if (Paths::FolderExists(desktop))
         return desktop;
     const QString home = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
-    return Main::FolderExists(home) ? home : QString();
+    return Paths::FolderExists(home) ? home : QString();
 }
 
-Form1Environment UserEnvironment(tp::Dialogs& dialogs, SettingsStore& settings)
+MainWindowEnvironment UserEnvironment(tp::Dialogs& dialogs, SettingsStore& settings)
 {
-    Form1Environment environment;
+    MainWindowEnvironment environment;
     environment.dialogs = &dialogs;
     environment.settings = &settings;
     environment.randomFraction = [] { return QRandomGenerator::system()->generateDouble(); };

@@ -7,9 +7,9 @@
 // Prints the files added per second, the ratio of the time taken to that of
 // `find <tree> -iname '*.mid'`, and the longest gap between the served events of a 10 ms timer
 // while the operation runs (how long the window went without serving its events).
-#include "app/form1.h"
-#include "filelist/listview1.h"
-#include "testform.h"
+#include "app/mainwindow.h"
+#include "filelist/filelistview.h"
+#include "testwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -99,8 +99,8 @@ struct AddAllRun
 
 AddAllRun RunAddAll(const QString& root)
 {
-    TestForm t;
-    Form1& form = t.load();
+    TestWindow t;
+    MainWindow& form = t.load();
     form.show();
     QCoreApplication::processEvents();
     t.dialogs.inputAnswers << QStringLiteral("mid");
@@ -119,14 +119,14 @@ AddAllRun RunAddAll(const QString& root)
     ticker.start();
     const double processorBefore = ProcessorSeconds(RUSAGE_SELF);
     clock.start();
-    form.PushButton3_Click();
+    form.addAllFilesInFolder();
     // The list may show appended entries only once the window serves its events again.
     QCoreApplication::processEvents();
     const qint64 total = clock.nsecsElapsed();
     const double processor = ProcessorSeconds(RUSAGE_SELF) - processorBefore;
     ticker.stop();
     longestGap = std::max(longestGap, total - lastServed);
-    return {total / 1e9, processor, form.listView1->count(), longestGap / 1e6};
+    return {total / 1e9, processor, form.fileList->count(), longestGap / 1e6};
 }
 
 } // namespace

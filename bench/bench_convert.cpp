@@ -5,11 +5,11 @@
 //
 //   bench_convert [files (default 24)] [rounds (default 2)]
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/progressbar.h"
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 #include "smf/smfwriter.h"
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -82,13 +82,13 @@ struct ProgramRun
 
 ProgramRun ProgramSeconds(const QStringList& midis, const QString& outFolder)
 {
-    TestForm test;
-    Form1& form = test.load();
-    form.Combo1->setCurrentText(QStringLiteral("128 kbps"));
-    form.Option1->setChecked(true);
-    form.Text1->setText(outFolder);
+    TestWindow test;
+    MainWindow& form = test.load();
+    form.bitrateBox->setCurrentText(QStringLiteral("128 kbps"));
+    form.saveToFolderOption->setChecked(true);
+    form.outputFolderBox->setText(outFolder);
     for (const QString& midi : midis)
-        form.listView1->append(midi);
+        form.fileList->append(midi);
     QCoreApplication::processEvents();
 
     ProgramRun run;
@@ -100,7 +100,7 @@ ProgramRun ProgramSeconds(const QStringList& midis, const QString& outFolder)
         run.gapsOver110Ms += gap > 110 ? 1 : 0;
         if (gap > run.longestGapMs) {
             run.longestGapMs = gap;
-            run.longestGapAt = form.ProgressBar1->Text();
+            run.longestGapAt = form.progressBar->Text();
         }
     });
     QElapsedTimer clock;
@@ -108,7 +108,7 @@ ProgramRun ProgramSeconds(const QStringList& midis, const QString& outFolder)
     sinceTick.start();
     ticker.setTimerType(Qt::PreciseTimer);
     ticker.start(10);
-    form.PushButton2_Click();
+    form.startConverting();
     ticker.stop();
     run.seconds = clock.nsecsElapsed() / 1e9;
     run.message = test.dialogs.messageTexts().join(QStringLiteral(" | "));

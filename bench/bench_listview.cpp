@@ -2,7 +2,7 @@
 // against inserting the same items at once, in the same process. Prints entries per second,
 // the ratio one-by-one / at-once, the time of scrolling steps afterwards and the peak memory.
 
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -31,13 +31,13 @@ QStringList Paths()
 }
 
 // Lets the view lay out and paint what the fill changed, as the event loop would.
-void Settle(ListView1& list)
+void Settle(FileListView& list)
 {
     QCoreApplication::processEvents();
     list.viewport()->repaint();
 }
 
-double AppendOneByOne(ListView1& list, const QStringList& paths)
+double AppendOneByOne(FileListView& list, const QStringList& paths)
 {
     QElapsedTimer timer;
     timer.start();
@@ -50,7 +50,7 @@ double AppendOneByOne(ListView1& list, const QStringList& paths)
     return seconds;
 }
 
-double InsertAtOnce(ListView1& list, const QStringList& paths)
+double InsertAtOnce(FileListView& list, const QStringList& paths)
 {
     QElapsedTimer timer;
     timer.start();
@@ -70,7 +70,7 @@ double InsertAtOnce(ListView1& list, const QStringList& paths)
     return seconds;
 }
 
-double Clear(ListView1& list)
+double Clear(FileListView& list)
 {
     QElapsedTimer timer;
     timer.start();
@@ -80,7 +80,7 @@ double Clear(ListView1& list)
 }
 
 // Milliseconds per scrolling step through the full list, each step painted.
-double ScrollStep(ListView1& list)
+double ScrollStep(FileListView& list)
 {
     constexpr int Steps = 200;
     QElapsedTimer timer;
@@ -95,7 +95,7 @@ double ScrollStep(ListView1& list)
 
 // Milliseconds per append when the window handles its events after each one, as happens
 // while a folder search or a conversion run lets events through.
-double PumpedAppend(ListView1& list)
+double PumpedAppend(FileListView& list)
 {
     constexpr int Appends = 200;
     QElapsedTimer timer;
@@ -122,7 +122,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
 
-    ListView1 list;
+    FileListView list;
     list.setHeaderLabels({QStringLiteral("MIDI File(s)")});
     list.header()->resizeSection(0, 7000 / 15);
     list.resize(520, 169);

@@ -3,8 +3,8 @@
 #include "convert/conversion.h"
 #include "convert/id3tag.h"
 #include "convert/job.h"
-#include "convert/main_paths.h"
 #include "convert/miditext.h"
+#include "convert/paths.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,7 +24,7 @@ QList<BatchEntry> PlanBatch(const QStringList& sources, const QString& outputDir
     for (const QString& given : sources) {
         BatchEntry entry;
         entry.source = QFileInfo(given).absoluteFilePath();
-        const QString folder = outputDir.isEmpty() ? Main::FolderOfPath(entry.source) : outputDir;
+        const QString folder = outputDir.isEmpty() ? Paths::FolderOfPath(entry.source) : outputDir;
         entry.mp3 = QDir::cleanPath(
             Conversion::Mp3Path(folder, Conversion::BaseName(entry.source), bitrateText));
         const auto first = writers.constFind(entry.mp3);

@@ -1,6 +1,6 @@
 #include "cli/console.h"
 
-#include "convert/main_paths.h"
+#include "convert/paths.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -80,7 +80,7 @@ QString LiveLine(const QList<BatchEntry>& entries, double elapsedSeconds, int wi
     QStringList running;
     for (const BatchEntry& entry : entries)
         if (entry.status == BatchEntry::Status::Running)
-            running << Main::FileNameOfPath(entry.source);
+            running << Paths::FileNameOfPath(entry.source);
     if (!running.isEmpty())
         line += QStringLiteral(": ") + running.join(QStringLiteral(", "));
     if (line.size() > width)

@@ -2,11 +2,11 @@
 #include "cli/batch.h"
 #include "cli/console.h"
 #include "cli/options.h"
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 #include "convert/platform.h"
 #include "convert/staging.h"
 #include "convert/workspace.h"
-#include "filelist/addfolder.h"
+#include "filelist/foldersearch.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -65,9 +65,9 @@ QStringList ExpandInputs(const QStringList& inputs, const QString& extension)
             continue;
         }
         tp::ErrorTrap trap(QStringLiteral("searching ") + path, warn);
-        AddFolder::AddTreeFiles([&](const QString& found) { sources << found; },
-                                Platform::WithoutTrailingSeparators(path),
-                                QStringLiteral("*.") + extension, trap, warn, 0);
+        FolderSearch::AddTreeFiles([&](const QString& found) { sources << found; },
+                                   Platform::WithoutTrailingSeparators(path),
+                                   QStringLiteral("*.") + extension, trap, warn, 0);
     }
     return sources;
 }

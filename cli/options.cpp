@@ -1,7 +1,7 @@
 #include "cli/options.h"
 
-#include "convert/bit.h"
-#include "convert/main_paths.h"
+#include "convert/bitrate.h"
+#include "convert/paths.h"
 #include "convert/staging.h"
 
 #include <QCommandLineParser>
@@ -18,8 +18,8 @@ namespace {
 QString OfferedBitrates(const QString& last)
 {
     QStringList numbers;
-    for (const QString& entry : Bit::BitrateEntries())
-        numbers.prepend(QString::number(Bit::changeKBPS(entry)));
+    for (const QString& entry : Bitrate::BitrateEntries())
+        numbers.prepend(QString::number(Bitrate::BitrateNumber(entry)));
     const QString highest = numbers.takeLast();
     return numbers.join(QStringLiteral(", ")) + last + highest;
 }
@@ -152,11 +152,11 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments)
     CliOptions& options = parsed.options;
     const QString bitrate = p.parser.value(p.bitrate);
     const QString entry = bitrate + QStringLiteral(" kbps");
-    if (!Bit::BitrateEntries().contains(entry))
+    if (!Bitrate::BitrateEntries().contains(entry))
         return UsageError(QStringLiteral("invalid bitrate '") + bitrate +
                           QStringLiteral("': choose one of ") +
                           OfferedBitrates(QStringLiteral(", ")));
-    options.bitrate = Bit::changeKBPS(entry);
+    options.bitrate = Bitrate::BitrateNumber(entry);
 
     if (p.parser.isSet(p.outputDir)) {
         options.outputDir = p.parser.value(p.outputDir);

@@ -1,6 +1,6 @@
 #include "convert/conversion.h"
 
-#include "convert/main_paths.h"
+#include "convert/paths.h"
 #include "convert/platform.h"
 
 #include <QFile>
@@ -42,13 +42,13 @@ quint32 Le32(const QByteArray& bytes, qsizetype at)
 
 QString BaseName(const QString& sourcePath)
 {
-    return Main::StripExtension(Main::FileNameOfPath(sourcePath));
+    return Paths::StripExtension(Paths::FileNameOfPath(sourcePath));
 }
 
 QString Mp3Path(const QString& folder, const QString& baseName, const QString& bitrateText)
 {
-    return Main::CollapseBackslashes(folder + Platform::NativeSeparator + baseName +
-                                     QLatin1Char('_') + bitrateText + QStringLiteral(".mp3"));
+    return Paths::CollapseBackslashes(folder + Platform::NativeSeparator + baseName +
+                                      QLatin1Char('_') + bitrateText + QStringLiteral(".mp3"));
 }
 
 QString WavPath(const QString& tempFolder, const QString& baseName)
@@ -197,7 +197,7 @@ QList<FailedEntry> MissedEntries(const QStringList& atStart, const QStringList& 
         missed.removeOne(text);
     QList<FailedEntry> failures;
     for (const QString& text : missed)
-        failures.append({Main::FileNameOfPath(text),
+        failures.append({Paths::FileNameOfPath(text),
                          now.contains(text)
                              ? QStringLiteral("it was not reached because the list changed during "
                                               "the run")

@@ -1,6 +1,6 @@
 #include "convert/id3tag.h"
 
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 #include <QFile>
 #include <QFileInfo>

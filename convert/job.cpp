@@ -1,7 +1,7 @@
 #include "convert/job.h"
 
-#include "convert/errortrap.h"
-#include "convert/main_paths.h"
+#include "convert/applicationerror.h"
+#include "convert/paths.h"
 #include "convert/platform.h"
 #include "convert/staging.h"
 #include "convert/workspace.h"
@@ -35,7 +35,7 @@ QString PartialPath(const QString& path)
     // Short and independent of the final name, so that a final name at the length limit still
     // has a temporary one; hidden, so that file managers do not show a file being written.
     const quint64 random = QRandomGenerator::system()->generate64();
-    return Main::FolderOfPath(path) + QStringLiteral(".tunepress-") + QString::number(random, 36) +
+    return Paths::FolderOfPath(path) + QStringLiteral(".tunepress-") + QString::number(random, 36) +
            QStringLiteral(".mp3.part");
 }
 
@@ -48,19 +48,19 @@ Job::Job(Request request)
 Job::~Job()
 {
     if (!m_finished) {
-        Main::DeleteFileQuiet(m_partial);
-        Main::DeleteFileQuiet(m_wav);
+        Paths::DeleteFileQuiet(m_partial);
+        Paths::DeleteFileQuiet(m_wav);
     }
 }
 
 void Job::clearWav()
 {
-    Main::DeleteFileQuiet(m_wav);
+    Paths::DeleteFileQuiet(m_wav);
 }
 
 void Job::clearPartialMp3()
 {
-    Main::DeleteFileQuiet(m_partial);
+    Paths::DeleteFileQuiet(m_partial);
 }
 
 void Job::render(const QString& program, const Runner::Options& wait)
@@ -92,7 +92,7 @@ void Job::encode(const QString& program, int bitrate, const Runner::Options& wai
 
 void Job::removeWav()
 {
-    Main::DeleteFileQuiet(m_wav);
+    Paths::DeleteFileQuiet(m_wav);
 }
 
 void Job::renderIntoEncoder(const QString& renderer, const QString& encoder,
@@ -145,7 +145,7 @@ Outcome Job::finish()
                              QString::fromLocal8Bit(std::strerror(errno));
     }
     if (!outcome.converted()) {
-        Main::DeleteFileQuiet(m_partial);
+        Paths::DeleteFileQuiet(m_partial);
         // The tools name the file they wrote; the user knows it by its final name.
         outcome.reason.replace(Absolute(m_partial), Absolute(m_request.mp3Path));
     }

@@ -1,6 +1,6 @@
 #include "convert/platform.h"
 
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "convert/staging.h"
 
-#include "convert/errortrap.h"
-#include "convert/main_paths.h"
+#include "convert/applicationerror.h"
+#include "convert/paths.h"
 #include "convert/platform.h"
 
 #include <QFile>
@@ -146,9 +146,9 @@ void StageResource(const QByteArray& bytes, Resource resource, Workspace& worksp
     const QString path = workspace.filePath(facts.name);
     // Someone else's file, or one that others can change, is never used: it may have been
     // planted to be run in our name.
-    if (Main::FileExists(path) && !Platform::IsPrivateToUser(path))
-        Main::DeleteFileQuiet(path);
-    Main::WriteBytesIfMissing(bytes, path, facts.permissions);
+    if (Paths::FileExists(path) && !Platform::IsPrivateToUser(path))
+        Paths::DeleteFileQuiet(path);
+    Paths::WriteBytesIfMissing(bytes, path, facts.permissions);
     if (!Platform::IsPrivateToUser(path))
         throw tp::ApplicationError(path +
                                    QStringLiteral(" belongs to another user or can be changed by "
@@ -158,7 +158,7 @@ void StageResource(const QByteArray& bytes, Resource resource, Workspace& worksp
 void WriteConfig(Workspace& workspace)
 {
     workspace.create();
-    Main::WriteTextFile(ConfigLine(workspace.path()), workspace.filePath(ConfigName()));
+    Paths::WriteTextFile(ConfigLine(workspace.path()), workspace.filePath(ConfigName()));
 }
 
 void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyInstrument)
@@ -168,7 +168,7 @@ void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyIn
     // character of the SoundFont's own path (a quote, a line break) reaches the renderer's
     // configuration.
     const QString link = workspace.filePath(StagedName(Resource::SoundFont));
-    Main::DeleteFileQuiet(link);
+    Paths::DeleteFileQuiet(link);
     if (!QFile::link(Absolute(soundFont), link))
         throw tp::ApplicationError(QStringLiteral("Cannot make the link ") + link);
     QStringList lines{ConfigLine(workspace.path())};
@@ -182,7 +182,7 @@ void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyIn
         for (int key = 0; key < 128; ++key)
             lines << QString::number(key) + font + QStringLiteral("128 0 ") + QString::number(key);
     }
-    Main::WriteTextFile(lines.join(QStringLiteral("\r\n")), workspace.filePath(ConfigName()));
+    Paths::WriteTextFile(lines.join(QStringLiteral("\r\n")), workspace.filePath(ConfigName()));
 }
 
 QString RunnableProgram(Resource program, Workspace& workspace)

@@ -1,6 +1,6 @@
 #include "convert/workspace.h"
 
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 #include "convert/platform.h"
 
 #include <QDateTime>

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace AddFolder {
+namespace FolderSearch {
 
 namespace {
 
@@ -161,4 +161,4 @@ bool FolderListing::isOpenableFile(const Entry& entry) const
     return OpensAsRegularFile(::dirfd(m_dir), entry.encodedName.constData());
 }
 
-} // namespace AddFolder
+} // namespace FolderSearch

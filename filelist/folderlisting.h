@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 #include <QByteArray>
 #include <QList>
@@ -9,7 +9,7 @@
 #include <exception>
 #include <functional>
 
-namespace AddFolder {
+namespace FolderSearch {
 
 // Error numbers of a folder that cannot be read; the search drops such a folder for the first
 // two and keeps it for any other failure.
@@ -79,4 +79,4 @@ private:
 // whether it is a regular file that opens for reading. Never blocks, never throws.
 bool OpensAsRegularFile(int folderDescriptor, const char* encodedPath);
 
-} // namespace AddFolder
+} // namespace FolderSearch

@@ -1,6 +1,6 @@
 #include "filelist/opendialog.h"
 
-#include "convert/main_paths.h"
+#include "convert/paths.h"
 
 DialogError::DialogError(int number, const QString& description)
     : tp::ApplicationError(description), m_number(number)
@@ -13,10 +13,10 @@ QStringList OpenFilesDialog::SelectionParts(const QStringList& paths)
 
     // Files of one folder share it whole; files from several folders (a toolkit dialog may
     // offer them) share the deepest folder above them all, so that no path is rebuilt wrong.
-    QString common = Main::FolderOfPath(paths.first());
+    QString common = Paths::FolderOfPath(paths.first());
     for (const QString& path : paths) {
         while (!common.isEmpty() && !path.startsWith(common))
-            common = Main::FolderOfPath(common.chopped(1));
+            common = Paths::FolderOfPath(common.chopped(1));
     }
 
     QStringList parts;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "convert/applicationerror.h"
 #include "convert/dialogs.h"
-#include "convert/errortrap.h"
 
 #include <QString>
 #include <QStringList>

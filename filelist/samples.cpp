@@ -1,8 +1,8 @@
 #include "filelist/samples.h"
 
-#include "convert/main_paths.h"
-#include "filelist/addfolder.h"
-#include "filelist/listview1.h"
+#include "convert/paths.h"
+#include "filelist/filelistview.h"
+#include "filelist/foldersearch.h"
 
 #include <QUrl>
 
@@ -20,7 +20,7 @@ QString OfferText()
                           "them)?");
 }
 
-bool IsInList(const ListView1& list, const QString& text)
+bool IsInList(const FileListView& list, const QString& text)
 {
     const int count = list.count();
     for (int position = 1; position <= count; ++position)
@@ -29,13 +29,13 @@ bool IsInList(const ListView1& list, const QString& text)
     return false;
 }
 
-void LoadSampleFiles(ListView1& list, const QString& programFolder)
+void LoadSampleFiles(FileListView& list, const QString& programFolder)
 {
     const QString folder = SamplesFolder(programFolder);
-    const QStringList names = AddFolder::GetFilesInFolder(folder, QStringLiteral("*.*"));
+    const QStringList names = FolderSearch::GetFilesInFolder(folder, QStringLiteral("*.*"));
     for (const QString& name : names) {
         const QString path = folder + Platform::NativeSeparator + name;
-        if (!Main::FileExists(path) || IsInList(list, path))
+        if (!Paths::FileExists(path) || IsInList(list, path))
             continue;
         list.append(path);
     }

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-class ListView1;
+class FileListView;
 
 // The sample files that lie in the Samples folder beside the program.
 namespace Samples {
@@ -13,11 +13,11 @@ namespace Samples {
 QString SamplesFolder(const QString& programFolder);
 
 // Whether some entry of the list has exactly this text (letter case counts, nothing trimmed).
-bool IsInList(const ListView1& list, const QString& text);
+bool IsInList(const FileListView& list, const QString& text);
 
 // Appends every openable file of the samples folder that is not listed yet, in the folder's
 // listing order. A missing folder adds nothing. Failures propagate to the caller.
-void LoadSampleFiles(ListView1& list, const QString& programFolder);
+void LoadSampleFiles(FileListView& list, const QString& programFolder);
 
 // Asks whether to open the samples folder in the file manager and opens it on Yes. The
 // outcome of opening is not judged.

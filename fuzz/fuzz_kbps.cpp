@@ -1,5 +1,5 @@
-#include "convert/bit.h"
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
+#include "convert/bitrate.h"
 #include "fuzzinput.h"
 
 #include <cmath>
@@ -8,11 +8,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QString text = FuzzText(data, size);
-    const double number = Bit::LenientNumber(text);
+    const double number = Bitrate::LenientNumber(text);
     if (std::isnan(number))
         std::abort();
     try {
-        const int kbps = Bit::changeKBPS(text);
+        const int kbps = Bitrate::BitrateNumber(text);
         if (kbps < -32768 || kbps > 32767)
             std::abort();
     } catch (const tp::ApplicationError&) {

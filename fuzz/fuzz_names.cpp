@@ -1,4 +1,4 @@
-#include "filelist/addfolder.h"
+#include "filelist/foldersearch.h"
 #include "fuzzinput.h"
 
 #include <cstdlib>
@@ -12,9 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const qsizetype split = qsizetype(data[0]) % (text.size() + 1);
     const QString name = text.left(split);
     const QString pattern = text.mid(split);
-    AddFolder::HasBadCharacters(name);
-    if (!AddFolder::MatchesWildcard(name, QStringLiteral("*")))
+    FolderSearch::HasBadCharacters(name);
+    if (!FolderSearch::MatchesWildcard(name, QStringLiteral("*")))
         std::abort();
-    AddFolder::MatchesWildcard(name, pattern);
+    FolderSearch::MatchesWildcard(name, pattern);
     return 0;
 }

@@ -1,4 +1,4 @@
-#include "convert/main_paths.h"
+#include "convert/paths.h"
 #include "fuzzinput.h"
 
 #include <cstdlib>
@@ -7,16 +7,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const QString path = FuzzText(data, size);
     for (const QChar separator : {QChar(u'/'), QChar(u'\\')}) {
-        const QString folder = Main::FolderOfPath(path, separator);
-        const QString name = Main::FileNameOfPath(path, separator);
+        const QString folder = Paths::FolderOfPath(path, separator);
+        const QString name = Paths::FileNameOfPath(path, separator);
         // The folder part and the name part always make up the whole text again.
         if (folder + name != path)
             std::abort();
-        const QString collapsed = Main::CollapseBackslashes(path, separator);
+        const QString collapsed = Paths::CollapseBackslashes(path, separator);
         if (collapsed.size() > path.size() + 1)
             std::abort();
     }
-    const QString stem = Main::StripExtension(path);
+    const QString stem = Paths::StripExtension(path);
     if (!path.startsWith(stem))
         std::abort();
     return 0;

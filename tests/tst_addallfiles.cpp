@@ -1,7 +1,7 @@
-#include "app/form1.h"
-#include "filelist/listview1.h"
+#include "app/mainwindow.h"
+#include "filelist/filelistview.h"
 #include "testfiles.h"
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,28 +27,28 @@ QStringList Names(std::initializer_list<const char*> names)
     return result;
 }
 
-QStringList Entries(const Form1& form)
+QStringList Entries(const MainWindow& form)
 {
     QStringList entries;
-    for (int position = 1; position <= form.listView1->count(); ++position)
-        entries << form.listView1->entryText(position);
+    for (int position = 1; position <= form.fileList->count(); ++position)
+        entries << form.fileList->entryText(position);
     return entries;
 }
 
 // A main window whose "Add All" answers are scripted: the extension, then the folder.
-void AddAll(TestForm& t, const QString& extension, const QString& folder)
+void AddAll(TestWindow& t, const QString& extension, const QString& folder)
 {
     t.dialogs.inputAnswers << extension;
     t.dialogs.folderAnswers << folder;
-    t.form->PushButton3_Click();
+    t.form->addAllFilesInFolder();
 }
 
 // The child's job: pick the root folder of a tree that stands in for the whole file system.
 int AddAllFromRoot(const QString& tree)
 {
     QTextStream out(stdout);
-    TestForm t;
-    Form1& form = t.load();
+    TestWindow t;
+    MainWindow& form = t.load();
     if (::chroot(QFile::encodeName(tree).constData()) != 0 || ::chdir("/") != 0) {
         out << "cannot chroot\n";
         return 0;
@@ -81,7 +81,7 @@ private Q_SLOTS:
     void rootFolderGivesPathsWithOneSeparator();
 
 private:
-    std::unique_ptr<TestForm> t;
+    std::unique_ptr<TestWindow> t;
     std::unique_ptr<QTemporaryDir> tree;
     QString root() const { return tree->path(); }
 };
@@ -94,7 +94,7 @@ void TestAddAllFiles::init()
          {"a.mid", "b.MID", "c.midi", "readme", "notes.txt", "~temp.mid", ".hidden.mid",
           "Sub/d.mid", "Sub/e.txt", "Sub/Deeper/f.mid", "Two/g.mid", ".cache/h.mid"})
         MakeFile(tree->filePath(QLatin1String(name)));
-    t = std::make_unique<TestForm>();
+    t = std::make_unique<TestWindow>();
     t->load();
 }
 
@@ -128,7 +128,7 @@ void TestAddAllFiles::addsMatchingFilesLevelByLevel()
 {
     QFETCH(QString, extension);
     QFETCH(QStringList, expected);
-    t->form->listView1->append(QStringLiteral("/already/there.mid"));
+    t->form->fileList->append(QStringLiteral("/already/there.mid"));
     AddAll(*t, extension, root());
 
     QStringList expectedEntries{QStringLiteral("/already/there.mid")};
@@ -138,7 +138,7 @@ void TestAddAllFiles::addsMatchingFilesLevelByLevel()
     QCOMPARE(t->settings->GetSetting(SettingKeys::Extension, QString()), extension);
     QCOMPARE(t->settings->GetSetting(SettingKeys::LastFolder, QString()), root());
     QCOMPARE(t->dialogs.messageTexts(), QStringList());
-    QCOMPARE(t->form->MousePointer(), Pointer::Default);
+    QCOMPARE(t->form->mousePointer(), Pointer::Default);
 }
 
 void TestAddAllFiles::asksForExtensionThenFolder()
@@ -185,8 +185,8 @@ void TestAddAllFiles::cancelKeepsStoredValues()
     QCOMPARE(t->settings->GetSetting(SettingKeys::Extension, QString()), storedExtension);
     QCOMPARE(t->settings->GetSetting(SettingKeys::LastFolder, QString()), root());
     QCOMPARE(t->dialogs.shown.size(), dialogsShown);
-    QCOMPARE(t->form->listView1->count(), 0);
-    QCOMPARE(t->form->MousePointer(), Pointer::Default);
+    QCOMPARE(t->form->fileList->count(), 0);
+    QCOMPARE(t->form->mousePointer(), Pointer::Default);
 }
 
 void TestAddAllFiles::pickerOpensOnLastFolderAlsoAfterRestart()
@@ -213,10 +213,10 @@ void TestAddAllFiles::busyPointerShowsDuringSearch()
     t->dialogs.inputAnswers << QStringLiteral("mid");
     t->dialogs.folderAnswers << root();
     // The search lets pending events run; a timer shows what a user would see meanwhile.
-    QTimer::singleShot(0, this, [&] { seen << t->form->MousePointer(); });
-    t->form->PushButton3_Click();
+    QTimer::singleShot(0, this, [&] { seen << t->form->mousePointer(); });
+    t->form->addAllFilesInFolder();
     QCOMPARE(seen, QList<int>{Pointer::Hourglass});
-    QCOMPARE(t->form->MousePointer(), Pointer::Default);
+    QCOMPARE(t->form->mousePointer(), Pointer::Default);
 }
 
 void TestAddAllFiles::rootFolderGivesPathsWithOneSeparator()

@@ -1,9 +1,9 @@
 // "Add MIDI File(s)": the open-files dialog, its buffer, and what reaches the file list.
 
-#include "app/form1.h"
-#include "filelist/listview1.h"
+#include "app/mainwindow.h"
+#include "filelist/filelistview.h"
 #include "filelist/opendialog.h"
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QTest>
 
@@ -12,7 +12,7 @@ namespace {
 const QString TooManyText = QStringLiteral("You've selected too many files to add.\r\rPlease try "
                                            "adding via the \"Add All\" button.");
 
-QStringList Texts(const ListView1& list)
+QStringList Texts(const FileListView& list)
 {
     QStringList texts;
     for (int position = 1; position <= list.count(); ++position)
@@ -149,23 +149,23 @@ void TestAddDialog::addByDialog()
 {
     QFETCH(QStringList, picked);
     QFETCH(QStringList, listed);
-    TestForm test;
-    Form1& form = test.load();
+    TestWindow test;
+    MainWindow& form = test.load();
     test.dialogs.openAnswers.enqueue(picked);
 
-    form.PushButton1_Click();
+    form.addFiles();
 
-    QCOMPARE(Texts(*form.listView1), listed);
+    QCOMPARE(Texts(*form.fileList), listed);
     QVERIFY(test.dialogs.messages().isEmpty());
 }
 
 void TestAddDialog::dialogIsSetUp()
 {
-    TestForm test;
-    Form1& form = test.load();
+    TestWindow test;
+    MainWindow& form = test.load();
     test.dialogs.clear();
-    form.PushButton1_Click();
-    form.PushButton1_Click();
+    form.addFiles();
+    form.addFiles();
 
     QCOMPARE(test.dialogs.shown.size(), 2);
     for (const ScriptedDialogs::Shown& shown : std::as_const(test.dialogs.shown)) {
@@ -177,14 +177,14 @@ void TestAddDialog::dialogIsSetUp()
 
 void TestAddDialog::sameFileTwiceIsListedTwice()
 {
-    TestForm test;
-    Form1& form = test.load();
+    TestWindow test;
+    MainWindow& form = test.load();
     const QStringList picked{QStringLiteral("/m/a.mid"), QStringLiteral("/m/b.mid")};
     test.dialogs.openAnswers.enqueue(picked);
     test.dialogs.openAnswers.enqueue(QStringList{QStringLiteral("/m/a.mid")});
-    form.PushButton1_Click();
-    form.PushButton1_Click();
-    QCOMPARE(Texts(*form.listView1), picked + QStringList{QStringLiteral("/m/a.mid")});
+    form.addFiles();
+    form.addFiles();
+    QCOMPARE(Texts(*form.fileList), picked + QStringList{QStringLiteral("/m/a.mid")});
 }
 
 void TestAddDialog::bufferLimit_data()
@@ -200,19 +200,19 @@ void TestAddDialog::bufferLimit()
 {
     QFETCH(qsizetype, length);
     QFETCH(bool, fits);
-    TestForm test;
-    Form1& form = test.load();
-    form.listView1->append(QStringLiteral("/m/listed before.mid"));
+    TestWindow test;
+    MainWindow& form = test.load();
+    form.fileList->append(QStringLiteral("/m/listed before.mid"));
     const QStringList picked = SelectionOfLength(length);
     test.dialogs.openAnswers.enqueue(picked);
     test.dialogs.clear();
 
-    form.PushButton1_Click();
+    form.addFiles();
 
     const QList<ScriptedDialogs::Shown> messages = test.dialogs.messages();
     if (fits) {
         QVERIFY(messages.isEmpty());
-        QCOMPARE(Texts(*form.listView1),
+        QCOMPARE(Texts(*form.fileList),
                  QStringList{QStringLiteral("/m/listed before.mid")} + picked);
         return;
     }
@@ -221,24 +221,24 @@ void TestAddDialog::bufferLimit()
     QCOMPARE(messages[0].title, form.appTitle());
     QCOMPARE(messages[0].buttons, tp::MessageButtons::Ok);
     QCOMPARE(messages[0].icon, tp::MessageIcon::None);
-    QCOMPARE(Texts(*form.listView1), QStringList{QStringLiteral("/m/listed before.mid")});
+    QCOMPARE(Texts(*form.fileList), QStringList{QStringLiteral("/m/listed before.mid")});
 }
 
 void TestAddDialog::otherDialogFailureIsReported()
 {
-    TestForm test;
+    TestWindow test;
     FailingDialogs dialogs;
-    Form1Environment environment;
+    MainWindowEnvironment environment;
     environment.dialogs = &dialogs;
     environment.settings = test.settings.get();
     environment.randomFraction = [] { return 0.5; };
     environment.programFolder = QCoreApplication::applicationDirPath();
     environment.desktopFolder = [&test] { return test.desktop; };
-    Form1 form(environment);
-    form.Form_Load();
+    MainWindow form(environment);
+    form.startUp();
     dialogs.clear();
 
-    form.PushButton1_Click();
+    form.addFiles();
 
     const QList<ScriptedDialogs::Shown> messages = dialogs.messages();
     QCOMPARE(messages.size(), 1);
@@ -247,7 +247,7 @@ void TestAddDialog::otherDialogFailureIsReported()
                  QStringLiteral("The dialog could not be shown\r\nin "
                                 "Tunepress2021/08/31.Form1.PushButton1_Click at line 112\r\r")),
              qPrintable(messages[0].text));
-    QCOMPARE(form.listView1->count(), 0);
+    QCOMPARE(form.fileList->count(), 0);
 }
 
 QTEST_MAIN(TestAddDialog)

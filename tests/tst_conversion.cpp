@@ -1,11 +1,11 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/progressbar.h"
 #include "audiocheck.h"
 #include "convert/conversion.h"
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 #include "reliability.h"
 #include "songfile.h"
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -77,7 +77,7 @@ private Q_SLOTS:
     void plantedRendererIsNeverRun();
 
 private:
-    Form1& makeForm(const QString& bitrate = QStringLiteral("128 kbps"));
+    MainWindow& makeForm(const QString& bitrate = QStringLiteral("128 kbps"));
     Sight look() const;
     void checkMp3(const QString& path, int kbps, double midiSeconds);
 
@@ -85,7 +85,7 @@ private:
     QTemporaryDir* m_work = nullptr;
     QString m_music;
     QString m_out;
-    TestForm* m_test = nullptr;
+    TestWindow* m_test = nullptr;
     QByteArray m_savedPath;
 };
 
@@ -100,7 +100,7 @@ void TestConversion::init()
     m_music = m_work->path() + QStringLiteral("/music");
     m_out = m_work->path() + QStringLiteral("/out");
     QVERIFY(QDir().mkpath(m_music) && QDir().mkpath(m_out));
-    m_test = new TestForm;
+    m_test = new TestWindow;
 }
 
 void TestConversion::cleanup()
@@ -112,19 +112,19 @@ void TestConversion::cleanup()
     m_test = nullptr;
 }
 
-Form1& TestConversion::makeForm(const QString& bitrate)
+MainWindow& TestConversion::makeForm(const QString& bitrate)
 {
-    Form1& form = m_test->load();
-    form.Combo1->setCurrentText(bitrate);
-    form.Option1->setChecked(true);
-    form.Text1->setText(m_out);
+    MainWindow& form = m_test->load();
+    form.bitrateBox->setCurrentText(bitrate);
+    form.saveToFolderOption->setChecked(true);
+    form.outputFolderBox->setText(m_out);
     return form;
 }
 
 Sight TestConversion::look() const
 {
-    const Form1& form = *m_test->form;
-    return {form.ProgressBar1->Text(), form.ProgressBar1->Value(), form.MousePointer(),
+    const MainWindow& form = *m_test->form;
+    return {form.progressBar->Text(), form.progressBar->Value(), form.mousePointer(),
             form.isConverting(), FilesIn(m_temp->path())};
 }
 
@@ -242,13 +242,13 @@ void TestConversion::convertsToTheExactNameAtTheChosenBitrate()
 {
     QFETCH(QString, bitrate);
     QFETCH(int, kbps);
-    Form1& form = makeForm(bitrate);
+    MainWindow& form = makeForm(bitrate);
     const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 4.0, kbps);
-    form.listView1->append(song.path);
+    form.fileList->append(song.path);
 
     Sight atDone;
     m_test->dialogs.onMessage = [&](const ScriptedDialogs::Shown&) { atDone = look(); };
-    form.PushButton2_Click();
+    form.startConverting();
 
     QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
     const auto done = m_test->dialogs.messages().first();
@@ -267,18 +267,18 @@ void TestConversion::convertsToTheExactNameAtTheChosenBitrate()
              QStringList{QStringLiteral("Song_") + bitrate + QStringLiteral(".mp3")});
     checkMp3(m_out + QStringLiteral("/Song_") + bitrate + QStringLiteral(".mp3"), kbps,
              song.seconds);
-    QCOMPARE(form.listView1->count(), 1);
+    QCOMPARE(form.fileList->count(), 1);
 }
 
 void TestConversion::sourceFolderOptionWritesBesideTheSource()
 {
-    Form1& form = makeForm();
-    form.Option2->setChecked(true);
+    MainWindow& form = makeForm();
+    form.saveBesideSourceOption->setChecked(true);
     // With the source folder chosen, the output folder text is not looked at.
-    form.Text1->setText(m_work->path() + QStringLiteral("/nowhere"));
+    form.outputFolderBox->setText(m_work->path() + QStringLiteral("/nowhere"));
     const SongFile song = WriteSongFile(m_music, QStringLiteral("My.Song.mid"), 3.0);
-    form.listView1->append(song.path);
-    form.PushButton2_Click();
+    form.fileList->append(song.path);
+    form.startConverting();
 
     QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
     checkMp3(m_music + QStringLiteral("/My.Song_128 kbps.mp3"), 128, song.seconds);
@@ -315,10 +315,10 @@ void TestConversion::existingReadOnlyMp3IsReplacedAsAnUnprivilegedUser()
 
 void TestConversion::failedReconversionKeepsTheEarlierMp3()
 {
-    Form1& form = makeForm();
+    MainWindow& form = makeForm();
     const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 3.0);
-    form.listView1->append(song.path);
-    form.PushButton2_Click();
+    form.fileList->append(song.path);
+    form.startConverting();
     const QString mp3 = m_out + QStringLiteral("/Song_128 kbps.mp3");
     QFile first(mp3);
     QVERIFY(first.open(QIODevice::ReadOnly));
@@ -328,7 +328,7 @@ void TestConversion::failedReconversionKeepsTheEarlierMp3()
     // The source is replaced by a corrupt file of the same name, and converted again.
     QVERIFY(WriteBytes(song.path, QByteArray("MThd no longer a MIDI file").repeated(40)));
     m_test->dialogs.clear();
-    form.PushButton2_Click();
+    form.startConverting();
     QCOMPARE(m_test->dialogs.messageTexts(),
              QStringList{QStringLiteral("Done.\n\n1 file was not converted:\nSong.mid: no music "
                                         "could be rendered from it (is it a MIDI file?)")});
@@ -340,16 +340,16 @@ void TestConversion::failedReconversionKeepsTheEarlierMp3()
 
 void TestConversion::twoSourcesWithOneBaseNameLeaveTheLaterResult()
 {
-    Form1& form = makeForm(QStringLiteral("64 kbps"));
+    MainWindow& form = makeForm(QStringLiteral("64 kbps"));
     QVERIFY(QDir().mkpath(m_music + QStringLiteral("/a")) &&
             QDir().mkpath(m_music + QStringLiteral("/b")));
     const SongFile first =
         WriteSongFile(m_music + QStringLiteral("/a"), QStringLiteral("Song.mid"), 2.0);
     const SongFile later =
         WriteSongFile(m_music + QStringLiteral("/b"), QStringLiteral("Song.mid"), 9.0);
-    form.listView1->append(first.path);
-    form.listView1->append(later.path);
-    form.PushButton2_Click();
+    form.fileList->append(first.path);
+    form.fileList->append(later.path);
+    form.startConverting();
 
     QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
     QCOMPARE(FilesIn(m_out), QStringList{QStringLiteral("Song_64 kbps.mp3")});
@@ -376,14 +376,15 @@ void TestConversion::refusalsStageNothing()
     QFETCH(bool, withEntry);
     QFETCH(QString, folder);
     QFETCH(QString, message);
-    Form1& form = makeForm();
-    form.Text1->setText(folder.isEmpty() ? QString() : m_work->path() + QLatin1Char('/') + folder);
+    MainWindow& form = makeForm();
+    form.outputFolderBox->setText(folder.isEmpty() ? QString()
+                                                   : m_work->path() + QLatin1Char('/') + folder);
     const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 2.0);
     if (withEntry)
-        form.listView1->append(song.path);
-    form.ProgressBar1->setText(QStringLiteral("Progress Bar"));
+        form.fileList->append(song.path);
+    form.progressBar->setText(QStringLiteral("Progress Bar"));
 
-    form.PushButton2_Click();
+    form.startConverting();
     QCOMPARE(m_test->dialogs.messageTexts(), QStringList{message});
     const auto shown = m_test->dialogs.messages().first();
     QCOMPARE(shown.title, form.appTitle());
@@ -399,41 +400,41 @@ void TestConversion::refusalsStageNothing()
     // Once the cause is gone, the next click converts.
     m_test->dialogs.clear();
     if (!withEntry)
-        form.listView1->append(song.path);
-    form.Text1->setText(m_out);
-    form.PushButton2_Click();
+        form.fileList->append(song.path);
+    form.outputFolderBox->setText(m_out);
+    form.startConverting();
     QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
     QVERIFY(QFile::exists(m_out + QStringLiteral("/Song_128 kbps.mp3")));
 }
 
 void TestConversion::progressShowsEachEntryAndSecondClickDoesNothing()
 {
-    Form1& form = makeForm();
+    MainWindow& form = makeForm();
     const SongFile first = WriteSongFile(m_music, QStringLiteral("First.mid"), 3.0, 1);
     const SongFile second = WriteSongFile(m_music, QStringLiteral("Second.mid"), 3.0, 2);
-    form.listView1->append(first.path);
-    form.listView1->append(second.path);
+    form.fileList->append(first.path);
+    form.fileList->append(second.path);
 
     QList<QPair<QString, long long>> seen;
     QList<int> pointers;
     int secondClicks = 0;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&] {
-        const QPair<QString, long long> now{form.ProgressBar1->Text(), form.ProgressBar1->Value()};
+        const QPair<QString, long long> now{form.progressBar->Text(), form.progressBar->Value()};
         if (seen.isEmpty() || seen.last() != now)
             seen << now;
-        pointers << form.MousePointer();
+        pointers << form.mousePointer();
         // A second click while the first run works returns at once and changes nothing.
         if (form.isConverting() && secondClicks == 0 && m_test->dialogs.shown.isEmpty()) {
             ++secondClicks;
-            form.PushButton2_Click();
+            form.startConverting();
             QVERIFY(form.isConverting());
-            QCOMPARE(form.ProgressBar1->Text(), now.first);
-            QCOMPARE(form.ProgressBar1->Value(), now.second);
+            QCOMPARE(form.progressBar->Text(), now.first);
+            QCOMPARE(form.progressBar->Value(), now.second);
         }
     });
     watcher.start(5);
-    form.PushButton2_Click();
+    form.startConverting();
     watcher.stop();
 
     QCOMPARE(secondClicks, 1);
@@ -447,7 +448,7 @@ void TestConversion::progressShowsEachEntryAndSecondClickDoesNothing()
 
 void TestConversion::failedEntriesAreListedAndTheRunGoesOn()
 {
-    Form1& form = makeForm();
+    MainWindow& form = makeForm();
     const QString broken = m_music + QStringLiteral("/Broken.mid");
     QVERIFY(WriteBytes(broken, QByteArray("MThd this is not really a MIDI file").repeated(40)));
     const QString empty = m_music + QStringLiteral("/Empty.mid");
@@ -457,8 +458,8 @@ void TestConversion::failedEntriesAreListedAndTheRunGoesOn()
     const QString pipe = m_music + QStringLiteral("/Pipe.mid");
     QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
     for (const QString& path : {broken, good.path, empty, missing, m_music, pipe})
-        form.listView1->append(path);
-    form.PushButton2_Click();
+        form.fileList->append(path);
+    form.startConverting();
 
     const QStringList texts = m_test->dialogs.messageTexts();
     QCOMPARE(texts.size(), 1);
@@ -478,10 +479,10 @@ void TestConversion::failedEntriesAreListedAndTheRunGoesOn()
 
 void TestConversion::manyFailuresAreCounted()
 {
-    Form1& form = makeForm();
+    MainWindow& form = makeForm();
     for (int i = 1; i <= 13; ++i)
-        form.listView1->append(m_music + QStringLiteral("/gone%1.mid").arg(i));
-    form.PushButton2_Click();
+        form.fileList->append(m_music + QStringLiteral("/gone%1.mid").arg(i));
+    form.startConverting();
     const QStringList lines = m_test->dialogs.messageTexts().value(0).split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 3 + 10 + 1);
     QCOMPARE(lines[0], QStringLiteral("Done."));
@@ -493,15 +494,15 @@ void TestConversion::manyFailuresAreCounted()
 
 void TestConversion::noSaveOptionConvertsNothing()
 {
-    Form1& form = makeForm();
+    MainWindow& form = makeForm();
     // A stored pair of options may select neither.
-    form.Option1->setAutoExclusive(false);
-    form.Option1->setChecked(false);
-    form.Option1->setAutoExclusive(true);
-    QVERIFY(!form.Option1->isChecked() && !form.Option2->isChecked());
+    form.saveToFolderOption->setAutoExclusive(false);
+    form.saveToFolderOption->setChecked(false);
+    form.saveToFolderOption->setAutoExclusive(true);
+    QVERIFY(!form.saveToFolderOption->isChecked() && !form.saveBesideSourceOption->isChecked());
     const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 2.0);
-    form.listView1->append(song.path);
-    form.PushButton2_Click();
+    form.fileList->append(song.path);
+    form.startConverting();
 
     QCOMPARE(m_test->dialogs.messageTexts(),
              QStringList{QStringLiteral("Done.\n\n1 file was not converted:\n"
@@ -534,11 +535,11 @@ void TestConversion::awkwardNamesConvert()
 {
     QFETCH(QString, name);
     QFETCH(QString, mp3);
-    Form1& form = makeForm();
-    form.Option2->setChecked(true);
+    MainWindow& form = makeForm();
+    form.saveBesideSourceOption->setChecked(true);
     const SongFile song = WriteSongFile(m_music, name, 2.0);
-    form.listView1->append(song.path);
-    form.PushButton2_Click();
+    form.fileList->append(song.path);
+    form.startConverting();
 
     QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
     QVERIFY2(QFile::exists(m_music + QLatin1Char('/') + mp3),
@@ -553,14 +554,14 @@ void TestConversion::awkwardNamesConvert()
 
 void TestConversion::removalDuringTheRunNamesTheEntryLeftOut()
 {
-    Form1& form = makeForm();
+    MainWindow& form = makeForm();
     const SongFile first = WriteSongFile(m_music, QStringLiteral("First.mid"), 3.0);
     const SongFile second = WriteSongFile(m_music, QStringLiteral("Second.mid"), 3.0);
-    form.listView1->append(first.path);
-    form.listView1->append(second.path);
+    form.fileList->append(first.path);
+    form.fileList->append(second.path);
 
     const SongFile third = WriteSongFile(m_music, QStringLiteral("Third.mid"), 3.0);
-    form.listView1->append(third.path);
+    form.fileList->append(third.path);
 
     // Another job hands the pointer back while the first entry converts, and the user
     // removes the first entry: the others move up, out of reach of the passes that read by
@@ -568,13 +569,13 @@ void TestConversion::removalDuringTheRunNamesTheEntryLeftOut()
     bool removed = false;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&] {
-        if (!removed && form.ProgressBar1->Text().startsWith(QStringLiteral("Processing: First"))) {
+        if (!removed && form.progressBar->Text().startsWith(QStringLiteral("Processing: First"))) {
             removed = true;
-            form.listView1->removeAt(1);
+            form.fileList->removeAt(1);
         }
     });
     watcher.start(5);
-    form.PushButton2_Click();
+    form.startConverting();
     watcher.stop();
 
     QVERIFY(removed);
@@ -584,7 +585,7 @@ void TestConversion::removalDuringTheRunNamesTheEntryLeftOut()
                                         "during the run")});
     QCOMPARE(FilesIn(m_out), (QStringList{QStringLiteral("First_128 kbps.mp3"),
                                           QStringLiteral("Third_128 kbps.mp3")}));
-    QCOMPARE(form.listView1->count(), 2);
+    QCOMPARE(form.fileList->count(), 2);
 }
 
 void TestConversion::missedEntriesAreNamed()
@@ -610,29 +611,29 @@ void TestConversion::missedEntriesAreNamed()
 
 void TestConversion::entriesAddedDuringTheRunWaitAndClearingIsRefused()
 {
-    Form1& form = makeForm();
+    MainWindow& form = makeForm();
     const SongFile first = WriteSongFile(m_music, QStringLiteral("First.mid"), 3.0);
     const SongFile added = WriteSongFile(m_music, QStringLiteral("Added.mid"), 3.0);
-    form.listView1->append(first.path);
+    form.fileList->append(first.path);
 
     bool acted = false;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&] {
-        if (!acted && form.ProgressBar1->Text().startsWith(QStringLiteral("Processing: "))) {
+        if (!acted && form.progressBar->Text().startsWith(QStringLiteral("Processing: "))) {
             acted = true;
-            form.listView1->append(added.path);
-            form.PushButton4_Click();
+            form.fileList->append(added.path);
+            form.clearList();
         }
     });
     watcher.start(5);
-    form.PushButton2_Click();
+    form.startConverting();
     watcher.stop();
 
     QVERIFY(acted);
     QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
     QCOMPARE(FilesIn(m_out), QStringList{QStringLiteral("First_128 kbps.mp3")});
-    QCOMPARE(form.listView1->count(), 2);
-    QCOMPARE(form.listView1->entryText(2), added.path);
+    QCOMPARE(form.fileList->count(), 2);
+    QCOMPARE(form.fileList->entryText(2), added.path);
 }
 
 void TestConversion::missingRendererIsReportedAndNoEntryPasses()
@@ -641,10 +642,10 @@ void TestConversion::missingRendererIsReportedAndNoEntryPasses()
     QVERIFY(
         QFile::link(QStringLiteral("/usr/bin/lame"), onlyLame.path() + QStringLiteral("/lame")));
     qputenv("PATH", QFile::encodeName(onlyLame.path()));
-    Form1& form = makeForm();
+    MainWindow& form = makeForm();
     const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 2.0);
-    form.listView1->append(song.path);
-    form.PushButton2_Click();
+    form.fileList->append(song.path);
+    form.startConverting();
 
     const auto shown = m_test->dialogs.messages();
     QCOMPARE(shown.size(), 2);
@@ -664,10 +665,10 @@ void TestConversion::plantedRendererIsNeverRun()
     const QString planted = m_temp->path() + QStringLiteral("/timidity.exe");
     QVERIFY(WriteBytes(planted, "#!/bin/sh\ntouch '" + QFile::encodeName(marker) + "'\n"));
     QVERIFY(::chmod(QFile::encodeName(planted).constData(), 0777) == 0);
-    Form1& form = makeForm();
+    MainWindow& form = makeForm();
     const SongFile song = WriteSongFile(m_music, QStringLiteral("Song.mid"), 2.0);
-    form.listView1->append(song.path);
-    form.PushButton2_Click();
+    form.fileList->append(song.path);
+    form.startConverting();
 
     QCOMPARE(m_test->dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
     QVERIFY(!QFile::exists(marker));

@@ -1,7 +1,7 @@
 // Dropping files and folders from other programs onto the list.
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 #include "testfiles.h"
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,10 +28,10 @@ class TestDragDrop : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestForm> m_test;
+    std::unique_ptr<TestWindow> m_test;
     std::unique_ptr<QTemporaryDir> m_files;
 
-    ListView1& list() { return *m_test->form->listView1; }
+    FileListView& list() { return *m_test->form->fileList; }
     QString file(const QString& relative) const { return m_files->filePath(relative); }
 
     // Drags the data over the list and drops it, as a file manager would.
@@ -73,7 +73,7 @@ private Q_SLOTS:
     void init()
     {
         m_files = std::make_unique<QTemporaryDir>();
-        m_test = std::make_unique<TestForm>();
+        m_test = std::make_unique<TestWindow>();
         m_test->load();
     }
     void cleanup()

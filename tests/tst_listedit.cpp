@@ -1,9 +1,9 @@
 // Removing entries, clearing the list and reordering entries by dragging them.
 #include "app/pushbutton.h"
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 #include "filelist/reordering.h"
 #include "testfiles.h"
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,10 +19,10 @@ class TestListEdit : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestForm> m_test;
+    std::unique_ptr<TestWindow> m_test;
 
-    Form1& form() { return *m_test->form; }
-    ListView1& list() { return *form().listView1; }
+    MainWindow& form() { return *m_test->form; }
+    FileListView& list() { return *form().fileList; }
     QWidget* viewport() { return list().viewport(); }
 
     void fill(const QStringList& texts)
@@ -71,7 +71,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_test = std::make_unique<TestForm>();
+        m_test = std::make_unique<TestWindow>();
         // Keep the pointer off the window so that no real move reaches the list.
         QCursor::setPos(0, 0);
     }
@@ -152,7 +152,7 @@ private Q_SLOTS:
         if (byDoubleClick && !entries.isEmpty())
             doubleClick(1);
         else if (byDoubleClick)
-            form().ListView1_DblClick();
+            form().fileListDoubleClicked();
         else
             QTest::keyClick(&list(), Qt::Key_Delete);
         QCOMPARE(Entries(list()), entries);
@@ -180,7 +180,7 @@ private Q_SLOTS:
         fill(entries);
         if (busy)
             form().setMousePointer(Pointer::Hourglass);
-        QTest::mouseClick(form().PushButton4, Qt::LeftButton);
+        QTest::mouseClick(form().clearListButton, Qt::LeftButton);
         QCOMPARE(list().count(), left);
         QVERIFY(m_test->dialogs.shown.isEmpty());
     }
@@ -189,7 +189,7 @@ private Q_SLOTS:
     {
         m_test->load();
         list().append(QStringLiteral("/m/a.mid"));
-        form().PushButton4_Click();
+        form().clearList();
         QCOMPARE(list().count(), 0);
         QCoreApplication::processEvents();
         QCOMPARE(list().count(), 0);
@@ -279,7 +279,7 @@ private Q_SLOTS:
             expected.removeAt(1);
         } else if (before == QLatin1String("clear")) {
             click(2);
-            form().PushButton4_Click();
+            form().clearList();
             fill(texts);
         } else if (before == QLatin1String("release")) {
             click(1);
@@ -313,7 +313,7 @@ private Q_SLOTS:
         dragTo(centreOf(2));
         release(centreOf(2));
         QCOMPARE(Entries(list()), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
-        QCOMPARE(form().MousePointer(), Pointer::Hourglass);
+        QCOMPARE(form().mousePointer(), Pointer::Hourglass);
     }
 
     void scrollBands_data()
@@ -415,11 +415,11 @@ private Q_SLOTS:
         fill({QStringLiteral("a"), QStringLiteral("b")});
         press(centreOf(1));
         dragTo(centreOf(1));
-        QCOMPARE(form().ListView1_MousePointer(), Pointer::Custom);
-        QCOMPARE(form().ListView1_MouseIcon().has_value(), picture);
+        QCOMPARE(form().fileListPointer(), Pointer::Custom);
+        QCOMPARE(form().fileListPointerIcon().has_value(), picture);
         QCOMPARE(viewport()->cursor().shape(), picture ? Qt::BitmapCursor : Qt::ArrowCursor);
         release(centreOf(1));
-        QCOMPARE(form().ListView1_MousePointer(), Pointer::Arrow);
+        QCOMPARE(form().fileListPointer(), Pointer::Arrow);
         QCOMPARE(viewport()->cursor().shape(), Qt::ArrowCursor);
         QVERIFY(m_test->dialogs.shown.isEmpty());
     }
@@ -430,11 +430,11 @@ private Q_SLOTS:
         show(programFolder.path());
         fill({QStringLiteral("a")});
         click(1);
-        QVERIFY(!form().ListView1_MouseIcon().has_value());
+        QVERIFY(!form().fileListPointerIcon().has_value());
         QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/drag.ico"),
                             programFolder.filePath(QStringLiteral("drag.ico"))));
         click(1);
-        QVERIFY(form().ListView1_MouseIcon().has_value());
+        QVERIFY(form().fileListPointerIcon().has_value());
     }
 
     void movingOverTheListResetsTheWindowPointer_data()
@@ -451,7 +451,7 @@ private Q_SLOTS:
         show();
         form().setMousePointer(before);
         mouse(QEvent::MouseMove, QPoint(5, 5), Qt::NoButton, Qt::NoButton);
-        QCOMPARE(form().MousePointer(), after);
+        QCOMPARE(form().mousePointer(), after);
     }
 };
 

@@ -1,9 +1,9 @@
 // The file list: its rows are the data, kept exactly as appended, by 1-based position.
 
-#include "app/form1.h"
-#include "convert/errortrap.h"
-#include "filelist/listview1.h"
-#include "testform.h"
+#include "app/mainwindow.h"
+#include "convert/applicationerror.h"
+#include "filelist/filelistview.h"
+#include "testwindow.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -13,7 +13,7 @@
 
 namespace {
 
-QStringList Texts(const ListView1& list)
+QStringList Texts(const FileListView& list)
 {
     QStringList texts;
     for (int position = 1; position <= list.count(); ++position)
@@ -22,7 +22,7 @@ QStringList Texts(const ListView1& list)
 }
 
 // The texts as the tree itself holds them, once waiting entries have reached it.
-QStringList TreeTexts(const ListView1& list)
+QStringList TreeTexts(const FileListView& list)
 {
     QStringList texts;
     for (int row = 0; row < list.topLevelItemCount(); ++row)
@@ -30,7 +30,7 @@ QStringList TreeTexts(const ListView1& list)
     return texts;
 }
 
-void Fill(ListView1& list, const QStringList& texts)
+void Fill(FileListView& list, const QStringList& texts)
 {
     for (const QString& text : texts)
         list.append(text);
@@ -68,12 +68,12 @@ private Q_SLOTS:
     void headerClickDoesNotSort();
 
 private:
-    ListView1* m_list = nullptr;
+    FileListView* m_list = nullptr;
 };
 
 void TestListView::init()
 {
-    m_list = new ListView1;
+    m_list = new FileListView;
     m_list->setHeaderLabels({QStringLiteral("MIDI File(s)")});
     m_list->resize(520, 169);
 }
@@ -289,9 +289,9 @@ void TestListView::hitTestAndScrolling()
 
 void TestListView::columnAndHintOfTheMainWindow()
 {
-    TestForm test;
-    Form1& form = test.load();
-    ListView1& list = *form.listView1;
+    TestWindow test;
+    MainWindow& form = test.load();
+    FileListView& list = *form.fileList;
     QCOMPARE(list.headerItem()->text(0), QStringLiteral("MIDI File(s)"));
     QCOMPARE(list.columnCount(), 1);
     QCOMPARE(list.header()->sectionSize(0), 7000 / 15);
@@ -308,10 +308,10 @@ void TestListView::columnAndHintOfTheMainWindow()
     for (const QPoint& point : {overEntry, QPoint(10, list.viewport()->height() - 5)}) {
         QHelpEvent help(QEvent::ToolTip, point, list.viewport()->mapToGlobal(point));
         QCoreApplication::sendEvent(list.viewport(), &help);
-        QCOMPARE(QToolTip::text(), ListView1::HintText());
+        QCOMPARE(QToolTip::text(), FileListView::HintText());
         QToolTip::hideText();
     }
-    QCOMPARE(ListView1::HintText(),
+    QCOMPARE(FileListView::HintText(),
              QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | "
                             "line to right and out of window to reveal full names."));
 }

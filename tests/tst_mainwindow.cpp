@@ -1,9 +1,9 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/progressbar.h"
 #include "app/pushbutton.h"
 #include "app/userenvironment.h"
-#include "filelist/listview1.h"
-#include "testform.h"
+#include "filelist/filelistview.h"
+#include "testwindow.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -87,45 +87,45 @@ private Q_SLOTS:
 
 void TestMainWindow::firstStartRestoresDefaultsAndWritesThemBack()
 {
-    TestForm t;
-    Form1& form = t.load();
+    TestWindow t;
+    MainWindow& form = t.load();
     QCOMPARE(t.dialogs.messages().size(), 0);
-    QCOMPARE(form.Combo1->currentText(), QStringLiteral("48 kbps"));
-    QCOMPARE(form.Text1->text(), t.desktop + QStringLiteral("/"));
-    QVERIFY(form.Option1->isChecked());
-    QVERIFY(!form.Option2->isChecked());
-    QVERIFY(form.Frame3->isEnabled());
+    QCOMPARE(form.bitrateBox->currentText(), QStringLiteral("48 kbps"));
+    QCOMPARE(form.outputFolderBox->text(), t.desktop + QStringLiteral("/"));
+    QVERIFY(form.saveToFolderOption->isChecked());
+    QVERIFY(!form.saveBesideSourceOption->isChecked());
+    QVERIFY(form.outputFolderFrame->isEnabled());
     QCOMPARE(t.settings->GetSetting(SettingKeys::Kbps, QStringLiteral("absent")),
              QStringLiteral("48 kbps"));
     QCOMPARE(t.settings->GetSetting(SettingKeys::OutputFolder, QStringLiteral("absent")),
              t.desktop + QStringLiteral("/"));
     QCOMPARE(form.windowTitle(), QStringLiteral("Tunepress Studio"));
     QCOMPARE(form.appTitle(), QStringLiteral("Tunepress"));
-    QCOMPARE(form.listView1->headerItem()->text(0), QStringLiteral("MIDI File(s)"));
-    QCOMPARE(form.listView1->header()->sectionSize(0), 7000 / 15);
-    QCOMPARE(form.listView1->count(), 0);
+    QCOMPARE(form.fileList->headerItem()->text(0), QStringLiteral("MIDI File(s)"));
+    QCOMPARE(form.fileList->header()->sectionSize(0), 7000 / 15);
+    QCOMPARE(form.fileList->count(), 0);
 }
 
 void TestMainWindow::storedChoicesAreRestored()
 {
-    TestForm t;
+    TestWindow t;
     t.settings->SaveSetting(SettingKeys::Kbps, QStringLiteral("320 kbps"));
     t.settings->SaveSetting(SettingKeys::OutputFolder, QStringLiteral("/srv/out"));
-    t.settings->SaveSetting(SettingKeys::Option1, QStringLiteral("False"));
-    t.settings->SaveSetting(SettingKeys::Option2, QStringLiteral("True"));
-    Form1& form = t.load();
+    t.settings->SaveSetting(SettingKeys::SaveToFolder, QStringLiteral("False"));
+    t.settings->SaveSetting(SettingKeys::SaveBesideSource, QStringLiteral("True"));
+    MainWindow& form = t.load();
     QCOMPARE(t.dialogs.messages().size(), 0);
-    QCOMPARE(form.Combo1->currentText(), QStringLiteral("320 kbps"));
-    QCOMPARE(form.Text1->text(), QStringLiteral("/srv/out"));
-    QVERIFY(!form.Option1->isChecked());
-    QVERIFY(form.Option2->isChecked());
-    QVERIFY(!form.Frame3->isEnabled());
+    QCOMPARE(form.bitrateBox->currentText(), QStringLiteral("320 kbps"));
+    QCOMPARE(form.outputFolderBox->text(), QStringLiteral("/srv/out"));
+    QVERIFY(!form.saveToFolderOption->isChecked());
+    QVERIFY(form.saveBesideSourceOption->isChecked());
+    QVERIFY(!form.outputFolderFrame->isEnabled());
 }
 
 void TestMainWindow::everyBitrateIsStoredAndRestoredExactly_data()
 {
     QTest::addColumn<int>("index");
-    const QStringList entries = Form1::BitrateEntries();
+    const QStringList entries = MainWindow::BitrateEntries();
     QCOMPARE(entries.size(), 18);
     for (int i = 0; i < entries.size(); ++i)
         QTest::newRow(qPrintable(entries[i])) << i;
@@ -134,31 +134,31 @@ void TestMainWindow::everyBitrateIsStoredAndRestoredExactly_data()
 void TestMainWindow::everyBitrateIsStoredAndRestoredExactly()
 {
     QFETCH(int, index);
-    const QString entry = Form1::BitrateEntries().at(index);
-    TestForm t;
-    t.load().Combo1->setCurrentIndex(index);
+    const QString entry = MainWindow::BitrateEntries().at(index);
+    TestWindow t;
+    t.load().bitrateBox->setCurrentIndex(index);
     QCOMPARE(t.settings->GetSetting(SettingKeys::Kbps, QString()), entry);
     // A new window reads the stored entry back; "8 kbps" is part of "128 kbps" and "48 kbps".
-    Form1& form = t.load();
+    MainWindow& form = t.load();
     QCOMPARE(t.dialogs.messages().size(), 0);
-    QCOMPARE(form.Combo1->currentIndex(), index);
-    QCOMPARE(form.Combo1->currentText(), entry);
+    QCOMPARE(form.bitrateBox->currentIndex(), index);
+    QCOMPARE(form.bitrateBox->currentText(), entry);
 }
 
 void TestMainWindow::optionPairBothFalseLeavesBothCleared()
 {
-    TestForm t;
-    t.settings->SaveSetting(SettingKeys::Option1, QStringLiteral("0"));
-    t.settings->SaveSetting(SettingKeys::Option2, QStringLiteral("false"));
-    Form1& form = t.load();
-    QVERIFY(!form.Option1->isChecked());
-    QVERIFY(!form.Option2->isChecked());
-    QVERIFY(!form.Frame3->isEnabled());
+    TestWindow t;
+    t.settings->SaveSetting(SettingKeys::SaveToFolder, QStringLiteral("0"));
+    t.settings->SaveSetting(SettingKeys::SaveBesideSource, QStringLiteral("false"));
+    MainWindow& form = t.load();
+    QVERIFY(!form.saveToFolderOption->isChecked());
+    QVERIFY(!form.saveBesideSourceOption->isChecked());
+    QVERIFY(!form.outputFolderFrame->isEnabled());
     // The pair stays exclusive for the user afterwards.
-    form.Option2->click();
-    form.Option1->click();
-    QVERIFY(form.Option1->isChecked());
-    QVERIFY(!form.Option2->isChecked());
+    form.saveBesideSourceOption->click();
+    form.saveToFolderOption->click();
+    QVERIFY(form.saveToFolderOption->isChecked());
+    QVERIFY(!form.saveBesideSourceOption->isChecked());
 }
 
 void TestMainWindow::badStoredValuesAreReportedWithTheirLine_data()
@@ -167,10 +167,10 @@ void TestMainWindow::badStoredValuesAreReportedWithTheirLine_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("description");
-    QTest::newRow("Option1 yes") << SettingKeys::Option1 << QStringLiteral("yes") << 176
+    QTest::newRow("Option1 yes") << SettingKeys::SaveToFolder << QStringLiteral("yes") << 176
                                  << QStringLiteral("Type mismatch");
-    QTest::newRow("Option2 maybe") << SettingKeys::Option2 << QStringLiteral("maybe") << 178
-                                   << QStringLiteral("Type mismatch");
+    QTest::newRow("Option2 maybe") << SettingKeys::SaveBesideSource << QStringLiteral("maybe")
+                                   << 178 << QStringLiteral("Type mismatch");
     QTest::newRow("unknown bitrate") << SettingKeys::Kbps << QStringLiteral("999 kbps") << 172
                                      << QStringLiteral("Invalid property value");
 }
@@ -181,41 +181,41 @@ void TestMainWindow::badStoredValuesAreReportedWithTheirLine()
     QFETCH(QString, value);
     QFETCH(int, line);
     QFETCH(QString, description);
-    TestForm t;
+    TestWindow t;
     t.settings->SaveSetting(key, value);
-    Form1& form = t.load();
+    MainWindow& form = t.load();
     QCOMPARE(t.dialogs.messages().size(), 1);
     const QString report = LoadReport(t.dialogs, line);
     QVERIFY2(report.startsWith(description + QStringLiteral("\r\n")), qPrintable(report));
     QCOMPARE(t.dialogs.messages().first().title, QStringLiteral("Application Error"));
     // Loading went on past the failed step.
-    QVERIFY(form.Frame3->isEnabled() == form.Option1->isChecked());
+    QVERIFY(form.outputFolderFrame->isEnabled() == form.saveToFolderOption->isChecked());
     if (key == SettingKeys::Kbps) {
-        QCOMPARE(form.Combo1->currentIndex(), -1);
+        QCOMPARE(form.bitrateBox->currentIndex(), -1);
         QCOMPARE(t.settings->GetSetting(SettingKeys::Kbps, QString()), value);
     } else {
-        QVERIFY(form.Option1->isChecked());
+        QVERIFY(form.saveToFolderOption->isChecked());
     }
 }
 
 void TestMainWindow::emptyStoredOutputFolderStaysEmpty()
 {
-    TestForm t;
+    TestWindow t;
     t.settings->SaveSetting(SettingKeys::OutputFolder, QString());
-    Form1& form = t.load();
-    QCOMPARE(form.Text1->text(), QString());
+    MainWindow& form = t.load();
+    QCOMPARE(form.outputFolderBox->text(), QString());
     QCOMPARE(t.settings->GetSetting(SettingKeys::OutputFolder, QStringLiteral("absent")),
              QString());
 }
 
 void TestMainWindow::unresolvableDesktopReportsLine174AndLeavesFolderEmpty()
 {
-    TestForm t;
+    TestWindow t;
     t.desktop.clear();
     t.settings->SaveSetting(SettingKeys::OutputFolder, QStringLiteral("/stored/"));
-    Form1& form = t.load();
+    MainWindow& form = t.load();
     QVERIFY(!LoadReport(t.dialogs, 174).isEmpty());
-    QCOMPARE(form.Text1->text(), QString());
+    QCOMPARE(form.outputFolderBox->text(), QString());
 }
 
 void TestMainWindow::layoutMatchesTheDesign_data()
@@ -229,23 +229,25 @@ void TestMainWindow::layoutMatchesTheDesign_data()
         QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(parent)
                             << QRect(l, t, w, h) << caption;
     };
-    row("Command1", "Form1", -720, 2640, 615, 495, QStringLiteral("Command1"));
-    row("ListView1", "Form1", 120, 120, 7800, 2535, QString());
-    row("ProgressBar1", "Form1", 120, 7020, 7800, 405, QStringLiteral("Progress Bar"));
-    row("Frame2", "Form1", 120, 3710, 7800, 800, QStringLiteral("KBPS"));
-    row("Combo1", "Frame2", 240, 300, 7335, 345, QString());
-    row("PushButton1", "Form1", 120, 2750, 3840, 405, QStringLiteral("Add MIDI File(s)"));
-    row("PushButton3", "Form1", 4080, 2750, 3840, 405,
+    row("topOfWindowButton", "MainWindow", -720, 2640, 615, 495, QStringLiteral("Command1"));
+    row("fileList", "MainWindow", 120, 120, 7800, 2535, QString());
+    row("progressBar", "MainWindow", 120, 7020, 7800, 405, QStringLiteral("Progress Bar"));
+    row("bitrateFrame", "MainWindow", 120, 3710, 7800, 800, QStringLiteral("KBPS"));
+    row("bitrateBox", "bitrateFrame", 240, 300, 7335, 345, QString());
+    row("addFilesButton", "MainWindow", 120, 2750, 3840, 405, QStringLiteral("Add MIDI File(s)"));
+    row("addFolderButton", "MainWindow", 4080, 2750, 3840, 405,
         QStringLiteral("Add All MIDI File(s) In Folder"));
-    row("PushButton2", "Form1", 120, 6500, 7800, 405, QStringLiteral("Start Converting"));
-    row("PushButton4", "Form1", 120, 3260, 3840, 405, QStringLiteral("Clear List"));
-    row("PushButton5", "Form1", 4080, 3260, 3840, 405, QStringLiteral("Load Sample/Example Files"));
-    row("Frame1", "Form1", 120, 4560, 7800, 1815, QStringLiteral("Save Option"));
-    row("Frame3", "Frame1", 480, 510, 6840, 810, QString());
-    row("Text1", "Frame3", 240, 300, 5670, 345, QString());
-    row("PushButton7", "Frame3", 6000, 300, 600, 345, QStringLiteral("..."));
-    row("Option1", "Frame1", 240, 300, 3615, 255, QStringLiteral("Save results to this folder:"));
-    row("Option2", "Frame1", 240, 1410, 3615, 255,
+    row("startButton", "MainWindow", 120, 6500, 7800, 405, QStringLiteral("Start Converting"));
+    row("clearListButton", "MainWindow", 120, 3260, 3840, 405, QStringLiteral("Clear List"));
+    row("samplesButton", "MainWindow", 4080, 3260, 3840, 405,
+        QStringLiteral("Load Sample/Example Files"));
+    row("saveOptionFrame", "MainWindow", 120, 4560, 7800, 1815, QStringLiteral("Save Option"));
+    row("outputFolderFrame", "saveOptionFrame", 480, 510, 6840, 810, QString());
+    row("outputFolderBox", "outputFolderFrame", 240, 300, 5670, 345, QString());
+    row("browseButton", "outputFolderFrame", 6000, 300, 600, 345, QStringLiteral("..."));
+    row("saveToFolderOption", "saveOptionFrame", 240, 300, 3615, 255,
+        QStringLiteral("Save results to this folder:"));
+    row("saveBesideSourceOption", "saveOptionFrame", 240, 1410, 3615, 255,
         QStringLiteral("Save results in folder of original file"));
 }
 
@@ -255,8 +257,8 @@ void TestMainWindow::layoutMatchesTheDesign()
     QFETCH(QString, parent);
     QFETCH(QRect, twips);
     QFETCH(QString, caption);
-    TestForm t;
-    Form1& form = t.load();
+    TestWindow t;
+    MainWindow& form = t.load();
     auto* widget = form.findChild<QWidget*>(name);
     QVERIFY(widget);
     QCOMPARE(widget->parentWidget()->objectName(), parent);
@@ -277,28 +279,28 @@ void TestMainWindow::layoutMatchesTheDesign()
 void TestMainWindow::windowIsFixedAndFocusStartsOnHiddenButton()
 {
     QTemporaryDir folder;
-    TestForm t;
-    Form1& form = t.load(EmptyProgramFolder(folder));
+    TestWindow t;
+    MainWindow& form = t.load(EmptyProgramFolder(folder));
     QCOMPARE(form.size(), QSize(8040 / 15, 7545 / 15));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
     QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::white));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QCOMPARE(QApplication::focusWidget(), form.Command1);
-    QVERIFY(!form.rect().contains(form.Command1->geometry()));
+    QCOMPARE(QApplication::focusWidget(), form.topOfWindowButton);
+    QVERIFY(!form.rect().contains(form.topOfWindowButton->geometry()));
     // The tab order starts at the hidden button and runs through the list and the bar.
-    QCOMPARE(form.Command1->nextInFocusChain(), static_cast<QWidget*>(form.listView1));
+    QCOMPARE(form.topOfWindowButton->nextInFocusChain(), static_cast<QWidget*>(form.fileList));
 }
 
 void TestMainWindow::hiddenButtonTellsScreenReadersWhereTheyAre()
 {
-    TestForm t;
-    Form1& form = t.load();
+    TestWindow t;
+    MainWindow& form = t.load();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&form);
-    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(form.Command1);
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(form.topOfWindowButton);
     QVERIFY(window && button);
     // It stays in the tree, where the focus starts, under a name that tells the user something.
     QVERIFY(window->indexOfChild(button) >= 0);
@@ -310,16 +312,16 @@ void TestMainWindow::hiddenButtonTellsScreenReadersWhereTheyAre()
 
 void TestMainWindow::bitrateListHoldsTheEighteenEntriesInOrder()
 {
-    TestForm t;
-    Form1& form = t.load();
+    TestWindow t;
+    MainWindow& form = t.load();
     QStringList entries;
-    for (int i = 0; i < form.Combo1->count(); ++i)
-        entries << form.Combo1->itemText(i);
+    for (int i = 0; i < form.bitrateBox->count(); ++i)
+        entries << form.bitrateBox->itemText(i);
     QCOMPARE(entries.size(), 18);
     QCOMPARE(entries.first(), QStringLiteral("320 kbps"));
     QCOMPARE(entries[6], QStringLiteral("128 kbps"));
     QCOMPARE(entries.last(), QStringLiteral("8 kbps"));
-    QVERIFY(!form.Combo1->isEditable());
+    QVERIFY(!form.bitrateBox->isEditable());
 }
 
 void TestMainWindow::appTitleIsCutAtLastBlank_data()
@@ -342,7 +344,7 @@ void TestMainWindow::appTitleIsCutAtLastBlank()
 {
     QFETCH(QString, title);
     QFETCH(QString, expected);
-    QCOMPARE(Form1::SetAppTitle(title), expected);
+    QCOMPARE(MainWindow::SetAppTitle(title), expected);
     QVERIFY(expected.size() <= 40);
 }
 
@@ -361,9 +363,9 @@ void TestMainWindow::webVisitOnlyOnDrawOfSeven()
 {
     QFETCH(double, fraction);
     QFETCH(bool, visits);
-    TestForm t;
+    TestWindow t;
     t.randomFraction = fraction;
-    Form1& form = t.load();
+    MainWindow& form = t.load();
     int urls = 0;
     for (const auto& shown : t.dialogs.shown)
         if (shown.kind == QStringLiteral("url")) {
@@ -372,7 +374,7 @@ void TestMainWindow::webVisitOnlyOnDrawOfSeven()
         }
     QCOMPARE(urls, visits ? 1 : 0);
     // The rest of the start-up runs as usual.
-    QCOMPARE(form.Combo1->currentText(), QStringLiteral("48 kbps"));
+    QCOMPARE(form.bitrateBox->currentText(), QStringLiteral("48 kbps"));
 }
 
 void TestMainWindow::skinAppliesOnlyWhenTheFileIsThere()
@@ -380,64 +382,64 @@ void TestMainWindow::skinAppliesOnlyWhenTheFileIsThere()
     QTemporaryDir folder;
     const QString program = EmptyProgramFolder(folder);
     {
-        TestForm t;
-        Form1& form = t.load(program);
+        TestWindow t;
+        MainWindow& form = t.load(program);
         QCOMPARE(t.dialogs.messages().size(), 0);
         QVERIFY(form.styleSheet().isEmpty());
         QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::white));
-        QVERIFY(!form.MouseIcon().has_value());
+        QVERIFY(!form.mouseIcon().has_value());
     }
     QDir().mkpath(program + QStringLiteral("/x"));
     QFile skin(program + QStringLiteral("/x/o.cjs"));
     QVERIFY(skin.open(QIODevice::WriteOnly));
     skin.write("QPushButton { color: rgb(1, 2, 3); }");
     skin.close();
-    TestForm t;
-    Form1& form = t.load(program);
+    TestWindow t;
+    MainWindow& form = t.load(program);
     QCOMPARE(t.dialogs.messages().size(), 0);
     QCOMPARE(form.styleSheet(), QStringLiteral("QPushButton { color: rgb(1, 2, 3); }"));
-    QCOMPARE(form.SkinFramework1.Options() & 1, 1);
-    QVERIFY(form.SkinFramework1.applyOptions());
-    QVERIFY(form.SkinFramework1.autoApplyNewWindows());
+    QCOMPARE(form.skinFramework.Options() & 1, 1);
+    QVERIFY(form.skinFramework.applyOptions());
+    QVERIFY(form.skinFramework.autoApplyNewWindows());
     QVERIFY(form.palette().color(QPalette::Window) != QColor(Qt::white) ||
             QApplication::palette().color(QPalette::Button) == QColor(Qt::white));
 }
 
 void TestMainWindow::pointerFollowsTheHoverRules()
 {
-    TestForm t;
-    Form1& form = t.load();
+    TestWindow t;
+    MainWindow& form = t.load();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTest::mouseMove(form.PushButton2, QPoint(10, 10));
-    QTRY_COMPARE(form.MousePointer(), Pointer::Custom);
-    QCOMPARE(form.cursor().shape(), form.MouseIcon() ? Qt::BitmapCursor : Qt::PointingHandCursor);
+    QTest::mouseMove(form.startButton, QPoint(10, 10));
+    QTRY_COMPARE(form.mousePointer(), Pointer::Custom);
+    QCOMPARE(form.cursor().shape(), form.mouseIcon() ? Qt::BitmapCursor : Qt::PointingHandCursor);
     // The pointer covers the whole window, controls included.
-    QCOMPARE(form.Text1->cursor().shape(), form.cursor().shape());
-    form.Frame1_MouseMove();
-    QCOMPARE(form.MousePointer(), Pointer::Default);
-    QCOMPARE(form.Text1->cursor().shape(), Qt::IBeamCursor);
-    form.PushButton_MouseMove();
-    form.Text1_MouseMove();
-    QCOMPARE(form.MousePointer(), Pointer::Default);
-    form.PushButton_MouseMove();
-    form.Form_MouseMove();
-    QCOMPARE(form.MousePointer(), Pointer::Default);
+    QCOMPARE(form.outputFolderBox->cursor().shape(), form.cursor().shape());
+    form.saveOptionFrameHovered();
+    QCOMPARE(form.mousePointer(), Pointer::Default);
+    QCOMPARE(form.outputFolderBox->cursor().shape(), Qt::IBeamCursor);
+    form.buttonHovered();
+    form.outputFolderBoxHovered();
+    QCOMPARE(form.mousePointer(), Pointer::Default);
+    form.buttonHovered();
+    form.windowHovered();
+    QCOMPARE(form.mousePointer(), Pointer::Default);
 }
 
 void TestMainWindow::hourglassIsLeftAloneByHoverHandlers()
 {
-    TestForm t;
-    Form1& form = t.load();
+    TestWindow t;
+    MainWindow& form = t.load();
     form.setMousePointer(Pointer::Hourglass);
     QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
-    QCOMPARE(form.listView1->cursor().shape(), Qt::WaitCursor);
-    form.PushButton_MouseMove();
-    form.Frame2_MouseMove();
-    form.Frame3_MouseMove();
-    form.Text1_MouseMove();
-    form.Form_MouseMove();
-    QCOMPARE(form.MousePointer(), Pointer::Hourglass);
+    QCOMPARE(form.fileList->cursor().shape(), Qt::WaitCursor);
+    form.buttonHovered();
+    form.bitrateFrameHovered();
+    form.outputFolderFrameHovered();
+    form.outputFolderBoxHovered();
+    form.windowHovered();
+    QCOMPARE(form.mousePointer(), Pointer::Hourglass);
     QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
 }
 
@@ -480,22 +482,24 @@ void TestMainWindow::progressBarShowsItsValueClampedAndItsText()
 
 void TestMainWindow::changeHandlersWriteStraightBack()
 {
-    TestForm t;
-    Form1& form = t.load();
-    form.Combo1->setCurrentText(QStringLiteral("128 kbps"));
+    TestWindow t;
+    MainWindow& form = t.load();
+    form.bitrateBox->setCurrentText(QStringLiteral("128 kbps"));
     QCOMPARE(t.settings->GetSetting(SettingKeys::Kbps, QString()), QStringLiteral("128 kbps"));
-    form.Text1->clear();
+    form.outputFolderBox->clear();
     for (const QChar c : QStringLiteral("/ab"))
-        QTest::keyClick(form.Text1, c.toLatin1());
+        QTest::keyClick(form.outputFolderBox, c.toLatin1());
     QCOMPARE(t.settings->GetSetting(SettingKeys::OutputFolder, QString()), QStringLiteral("/ab"));
-    form.Option2->click();
-    QCOMPARE(t.settings->GetSetting(SettingKeys::Option1, QString()), QStringLiteral("False"));
-    QCOMPARE(t.settings->GetSetting(SettingKeys::Option2, QString()), QStringLiteral("True"));
-    QVERIFY(!form.Frame3->isEnabled());
-    form.Option1->click();
-    QCOMPARE(t.settings->GetSetting(SettingKeys::Option1, QString()), QStringLiteral("True"));
-    QCOMPARE(t.settings->GetSetting(SettingKeys::Option2, QString()), QStringLiteral("False"));
-    QVERIFY(form.Frame3->isEnabled());
+    form.saveBesideSourceOption->click();
+    QCOMPARE(t.settings->GetSetting(SettingKeys::SaveToFolder, QString()), QStringLiteral("False"));
+    QCOMPARE(t.settings->GetSetting(SettingKeys::SaveBesideSource, QString()),
+             QStringLiteral("True"));
+    QVERIFY(!form.outputFolderFrame->isEnabled());
+    form.saveToFolderOption->click();
+    QCOMPARE(t.settings->GetSetting(SettingKeys::SaveToFolder, QString()), QStringLiteral("True"));
+    QCOMPARE(t.settings->GetSetting(SettingKeys::SaveBesideSource, QString()),
+             QStringLiteral("False"));
+    QVERIFY(form.outputFolderFrame->isEnabled());
 }
 
 void TestMainWindow::desktopFallsBackToHomeWhenThereIsNoDesktopFolder()

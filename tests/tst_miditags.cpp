@@ -1,4 +1,4 @@
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 #include "convert/id3tag.h"
 #include "convert/miditext.h"
 #include "nobody.h"

@@ -1,5 +1,5 @@
-#include "app/form1.h"
-#include "testform.h"
+#include "app/mainwindow.h"
+#include "testwindow.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -29,12 +29,12 @@ private:
         return t->settings->GetSetting(key, QStringLiteral("<none>"));
     }
 
-    std::unique_ptr<TestForm> t;
+    std::unique_ptr<TestWindow> t;
 };
 
 void TestOutputOptions::init()
 {
-    t = std::make_unique<TestForm>();
+    t = std::make_unique<TestWindow>();
     t->load();
 }
 
@@ -55,7 +55,7 @@ void TestOutputOptions::restart()
 void TestOutputOptions::browseSetsOutputFolder_data()
 {
     QTest::addColumn<QString>("answer");
-    QTest::addColumn<QString>("text1");
+    QTest::addColumn<QString>("folderText");
     QTest::addColumn<QString>("lastFolderDot");
     QTest::newRow("root keeps its one separator") << "/"
                                                   << "/"
@@ -71,13 +71,13 @@ void TestOutputOptions::browseSetsOutputFolder_data()
 void TestOutputOptions::browseSetsOutputFolder()
 {
     QFETCH(QString, answer);
-    QFETCH(QString, text1);
+    QFETCH(QString, folderText);
     QFETCH(QString, lastFolderDot);
     t->dialogs.folderAnswers << answer;
-    t->form->PushButton7_Click();
+    t->form->browseForOutputFolder();
 
-    QCOMPARE(t->form->Text1->text(), text1);
-    QCOMPARE(stored(SettingKeys::OutputFolder), text1);
+    QCOMPARE(t->form->outputFolderBox->text(), folderText);
+    QCOMPARE(stored(SettingKeys::OutputFolder), folderText);
     QCOMPARE(stored(SettingKeys::LastFolderDot), lastFolderDot);
     QCOMPARE(t->dialogs.shown.size(), 1);
     QCOMPARE(t->dialogs.shown[0].kind, QStringLiteral("folder"));
@@ -88,9 +88,9 @@ void TestOutputOptions::browseSetsOutputFolder()
 void TestOutputOptions::cancelledBrowseChangesNothing()
 {
     t->settings->SaveSetting(SettingKeys::LastFolderDot, QStringLiteral("/previous"));
-    t->form->Text1->setText(QStringLiteral("/out/"));
-    t->form->PushButton7_Click();
-    QCOMPARE(t->form->Text1->text(), QStringLiteral("/out/"));
+    t->form->outputFolderBox->setText(QStringLiteral("/out/"));
+    t->form->browseForOutputFolder();
+    QCOMPARE(t->form->outputFolderBox->text(), QStringLiteral("/out/"));
     QCOMPARE(stored(SettingKeys::OutputFolder), QStringLiteral("/out/"));
     QCOMPARE(stored(SettingKeys::LastFolderDot), QStringLiteral("/previous"));
     QCOMPARE(t->dialogs.shown.value(0).proposed, QStringLiteral("/previous"));
@@ -101,44 +101,44 @@ void TestOutputOptions::browseStartsInFolderChosenLastWithThisButton()
 {
     t->settings->SaveSetting(SettingKeys::LastFolder, QStringLiteral("/added/from"));
     t->dialogs.folderAnswers << QStringLiteral("/music");
-    t->form->PushButton7_Click();
+    t->form->browseForOutputFolder();
     t->dialogs.clear();
-    t->form->PushButton7_Click();
+    t->form->browseForOutputFolder();
     QCOMPARE(t->dialogs.shown.value(0).proposed, QStringLiteral("/music"));
 
     restart();
-    t->form->PushButton7_Click();
+    t->form->browseForOutputFolder();
     QCOMPARE(t->dialogs.shown.value(0).proposed, QStringLiteral("/music"));
-    QCOMPARE(t->form->Text1->text(), QStringLiteral("/music/"));
+    QCOMPARE(t->form->outputFolderBox->text(), QStringLiteral("/music/"));
 }
 
 void TestOutputOptions::optionsSaveBothAndEnableFolderBox()
 {
-    t->form->Option2->click();
-    QVERIFY(!t->form->Frame3->isEnabled());
-    QVERIFY(!t->form->Text1->isEnabled());
-    QCOMPARE(stored(SettingKeys::Option1), QStringLiteral("False"));
-    QCOMPARE(stored(SettingKeys::Option2), QStringLiteral("True"));
+    t->form->saveBesideSourceOption->click();
+    QVERIFY(!t->form->outputFolderFrame->isEnabled());
+    QVERIFY(!t->form->outputFolderBox->isEnabled());
+    QCOMPARE(stored(SettingKeys::SaveToFolder), QStringLiteral("False"));
+    QCOMPARE(stored(SettingKeys::SaveBesideSource), QStringLiteral("True"));
 
     restart();
-    QVERIFY(t->form->Option2->isChecked());
-    QVERIFY(!t->form->Frame3->isEnabled());
+    QVERIFY(t->form->saveBesideSourceOption->isChecked());
+    QVERIFY(!t->form->outputFolderFrame->isEnabled());
 
-    t->form->Option1->click();
-    QVERIFY(t->form->Frame3->isEnabled());
-    QCOMPARE(stored(SettingKeys::Option1), QStringLiteral("True"));
-    QCOMPARE(stored(SettingKeys::Option2), QStringLiteral("False"));
+    t->form->saveToFolderOption->click();
+    QVERIFY(t->form->outputFolderFrame->isEnabled());
+    QCOMPARE(stored(SettingKeys::SaveToFolder), QStringLiteral("True"));
+    QCOMPARE(stored(SettingKeys::SaveBesideSource), QStringLiteral("False"));
 }
 
 void TestOutputOptions::clearedOutputFolderStaysEmptyAfterRestart()
 {
-    t->form->Text1->setText(QStringLiteral("/typed/folder/that/does/not/exist"));
+    t->form->outputFolderBox->setText(QStringLiteral("/typed/folder/that/does/not/exist"));
     QCOMPARE(stored(SettingKeys::OutputFolder),
              QStringLiteral("/typed/folder/that/does/not/exist"));
-    t->form->Text1->clear();
+    t->form->outputFolderBox->clear();
     QCOMPARE(stored(SettingKeys::OutputFolder), QString());
     restart();
-    QCOMPARE(t->form->Text1->text(), QString());
+    QCOMPARE(t->form->outputFolderBox->text(), QString());
 }
 
 QTEST_MAIN(TestOutputOptions)

@@ -1,9 +1,9 @@
 // The shared path and file helpers and the bitrate number, on the real file system.
 
-#include "app/form1.h"
-#include "convert/bit.h"
-#include "convert/errortrap.h"
-#include "convert/main_paths.h"
+#include "app/mainwindow.h"
+#include "convert/applicationerror.h"
+#include "convert/bitrate.h"
+#include "convert/paths.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -97,10 +97,10 @@ Writer WriterNamed(const QString& name)
 {
     if (name == QStringLiteral("WriteTextFile"))
         return [](const QByteArray& bytes, const QString& path) {
-            Main::WriteTextFile(QString::fromUtf8(bytes), path);
+            Paths::WriteTextFile(QString::fromUtf8(bytes), path);
         };
     return [](const QByteArray& bytes, const QString& path) {
-        Main::WriteBytesIfMissing(bytes, path);
+        Paths::WriteBytesIfMissing(bytes, path);
     };
 }
 
@@ -142,11 +142,11 @@ private Q_SLOTS:
     void interruptedWriteLeavesNoPartialFile_data();
     void interruptedWriteLeavesNoPartialFile();
 
-    void changeKBPSOfEveryListChoice();
-    void changeKBPS_data();
-    void changeKBPS();
-    void changeKBPSOverflow_data();
-    void changeKBPSOverflow();
+    void bitrateNumberOfEveryListChoice();
+    void bitrateNumber_data();
+    void bitrateNumber();
+    void bitrateNumberOverflow_data();
+    void bitrateNumberOverflow();
     void lenientNumber_data();
     void lenientNumber();
 };
@@ -186,8 +186,8 @@ void TestPaths::pathParts()
     QFETCH(QString, path);
     QFETCH(QString, folder);
     QFETCH(QString, name);
-    QCOMPARE(Main::FolderOfPath(path, separator), folder);
-    QCOMPARE(Main::FileNameOfPath(path, separator), name);
+    QCOMPARE(Paths::FolderOfPath(path, separator), folder);
+    QCOMPARE(Paths::FileNameOfPath(path, separator), name);
 }
 
 void TestPaths::stripExtension_data()
@@ -209,7 +209,7 @@ void TestPaths::stripExtension()
 {
     QFETCH(QString, name);
     QFETCH(QString, stripped);
-    QCOMPARE(Main::StripExtension(name), stripped);
+    QCOMPARE(Paths::StripExtension(name), stripped);
 }
 
 void TestPaths::collapseBackslashes_data()
@@ -256,9 +256,9 @@ void TestPaths::collapseBackslashes()
     QFETCH(QChar, separator);
     QFETCH(QString, path);
     QFETCH(QString, collapsed);
-    QCOMPARE(Main::CollapseBackslashes(path, separator), collapsed);
+    QCOMPARE(Paths::CollapseBackslashes(path, separator), collapsed);
     if (separator == Platform::NativeSeparator)
-        QCOMPARE(Main::CollapseBackslashes(path), collapsed);
+        QCOMPARE(Paths::CollapseBackslashes(path), collapsed);
 }
 
 void TestPaths::existence_data()
@@ -308,8 +308,8 @@ void TestPaths::existence()
     else if (name == QStringLiteral("<nul>"))
         path = base + QStringLiteral("song.mid") + QChar(u'\0') + QStringLiteral("x");
 
-    QCOMPARE(Main::FileExists(path), file);
-    QCOMPARE(Main::FolderExists(path), folder);
+    QCOMPARE(Paths::FileExists(path), file);
+    QCOMPARE(Paths::FolderExists(path), folder);
 }
 
 void TestPaths::deleteFileQuiet_data()
@@ -341,7 +341,7 @@ void TestPaths::deleteFileQuiet()
     WriteRaw(base + QStringLiteral("sub/inside.wav"), "RIFF");
 
     const QString path = name == QStringLiteral("<empty>") ? QString() : base + name;
-    Main::DeleteFileQuiet(path);
+    Paths::DeleteFileQuiet(path);
 
     if (!path.isEmpty())
         QCOMPARE(QFileInfo(path).exists() || QFileInfo(path).isSymLink(), !gone);
@@ -367,8 +367,8 @@ void TestPaths::deleteFileQuietNeverRaisesWhenDenied()
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadOther));
     const QFile::Permissions before = QFileInfo(path).permissions();
 
-    QCOMPARE(RunInChild(DropToNobody, [&] { Main::DeleteFileQuiet(path); }), Returned);
-    QCOMPARE(RunInChild(DropToNobody, [&] { Main::DeleteFileForced(path); }), Threw);
+    QCOMPARE(RunInChild(DropToNobody, [&] { Paths::DeleteFileQuiet(path); }), Returned);
+    QCOMPARE(RunInChild(DropToNobody, [&] { Paths::DeleteFileForced(path); }), Threw);
     QCOMPARE(Contents(path), QByteArray("RIFF"));
     QCOMPARE(QFileInfo(path).permissions(), before);
 }
@@ -377,8 +377,8 @@ void TestPaths::deleteFileForcedReportsFailure()
 {
     QTemporaryDir dir;
     QVERIFY_THROWS_EXCEPTION(tp::ApplicationError,
-                             Main::DeleteFileForced(dir.path() + QStringLiteral("/missing.wav")));
-    QVERIFY_THROWS_EXCEPTION(tp::ApplicationError, Main::DeleteFileForced(dir.path()));
+                             Paths::DeleteFileForced(dir.path() + QStringLiteral("/missing.wav")));
+    QVERIFY_THROWS_EXCEPTION(tp::ApplicationError, Paths::DeleteFileForced(dir.path()));
     QVERIFY(QFileInfo(dir.path()).isDir());
 }
 
@@ -397,9 +397,9 @@ void TestPaths::helpersLetPendingEventsRun()
     bool ran = false;
     QTimer::singleShot(0, this, [&] { ran = true; });
     if (helper == QStringLiteral("DeleteFileQuiet"))
-        Main::DeleteFileQuiet(path);
+        Paths::DeleteFileQuiet(path);
     else
-        Main::WriteBytesIfMissing("x", path);
+        Paths::WriteBytesIfMissing("x", path);
     QVERIFY(ran);
 }
 
@@ -411,7 +411,7 @@ void TestPaths::writeBytesIfMissingWritesBytesUnchanged()
         bytes.append(static_cast<char>(i * 7 % 256));
     const QString path = dir.path() + QStringLiteral("/timidity.exe");
 
-    Main::WriteBytesIfMissing(bytes, path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Paths::WriteBytesIfMissing(bytes, path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     QCOMPARE(Contents(path), bytes);
     QCOMPARE(QFileInfo(path).permissions() &
@@ -420,7 +420,7 @@ void TestPaths::writeBytesIfMissingWritesBytesUnchanged()
     QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("timidity.exe")});
 
     const QString empty = dir.path() + QStringLiteral("/empty.bin");
-    Main::WriteBytesIfMissing(QByteArray(), empty);
+    Paths::WriteBytesIfMissing(QByteArray(), empty);
     QVERIFY(QFileInfo(empty).isFile());
     QCOMPARE(QFileInfo(empty).size(), 0);
 }
@@ -451,7 +451,7 @@ void TestPaths::writeBytesIfMissingLeavesPresentFileUntouched()
     }
     const QFileInfo before(path);
 
-    Main::WriteBytesIfMissing("new and longer contents", path);
+    Paths::WriteBytesIfMissing("new and longer contents", path);
 
     const QFileInfo after(path);
     QCOMPARE(Contents(path), present);
@@ -465,7 +465,7 @@ void TestPaths::writeBytesIfMissingReplacesDanglingLink()
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/lame.exe");
     QVERIFY(QFile::link(dir.path() + QStringLiteral("/gone"), path));
-    Main::WriteBytesIfMissing("bytes", path);
+    Paths::WriteBytesIfMissing("bytes", path);
     QVERIFY(!QFileInfo(path).isSymLink());
     QCOMPARE(Contents(path), QByteArray("bytes"));
     QVERIFY(!QFileInfo::exists(dir.path() + QStringLiteral("/gone")));
@@ -497,7 +497,7 @@ void TestPaths::writeTextFile()
     if (!present.isEmpty())
         WriteRaw(path, present);
 
-    Main::WriteTextFile(text, path);
+    Paths::WriteTextFile(text, path);
 
     QCOMPARE(Contents(path), written);
     QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("timidity.cfg")});
@@ -510,7 +510,7 @@ void TestPaths::writeTextFileKeepsPermissionsOfReplacedFile()
     WriteRaw(path, "old");
     const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
     QVERIFY(QFile::setPermissions(path, permissions));
-    Main::WriteTextFile(QStringLiteral("new"), path);
+    Paths::WriteTextFile(QStringLiteral("new"), path);
     QCOMPARE(Contents(path), QByteArray("new\r\n"));
     QCOMPARE(QFileInfo(path).permissions() &
                  (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup |
@@ -603,15 +603,15 @@ void TestPaths::interruptedWriteLeavesNoPartialFile()
     QCOMPARE(Contents(path), present);
 }
 
-void TestPaths::changeKBPSOfEveryListChoice()
+void TestPaths::bitrateNumberOfEveryListChoice()
 {
-    const QStringList choices = Form1::BitrateEntries();
+    const QStringList choices = MainWindow::BitrateEntries();
     QCOMPARE(choices.size(), 18);
     for (const QString& choice : choices)
-        QCOMPARE(Bit::changeKBPS(choice), choice.section(QLatin1Char(' '), 0, 0).toInt());
+        QCOMPARE(Bitrate::BitrateNumber(choice), choice.section(QLatin1Char(' '), 0, 0).toInt());
 }
 
-void TestPaths::changeKBPS_data()
+void TestPaths::bitrateNumber_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("number");
@@ -640,14 +640,14 @@ void TestPaths::changeKBPS_data()
     QTest::newRow("carriage return is not skipped") << QStringLiteral("1\r28") << 1;
 }
 
-void TestPaths::changeKBPS()
+void TestPaths::bitrateNumber()
 {
     QFETCH(QString, text);
     QFETCH(int, number);
-    QCOMPARE(int(Bit::changeKBPS(text)), number);
+    QCOMPARE(int(Bitrate::BitrateNumber(text)), number);
 }
 
-void TestPaths::changeKBPSOverflow_data()
+void TestPaths::bitrateNumberOverflow_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("40000") << QStringLiteral("40000");
@@ -661,11 +661,11 @@ void TestPaths::changeKBPSOverflow_data()
     QTest::newRow("huge exponent, negative") << QStringLiteral("-1e99999999999999999999");
 }
 
-void TestPaths::changeKBPSOverflow()
+void TestPaths::bitrateNumberOverflow()
 {
     QFETCH(QString, text);
     try {
-        Bit::changeKBPS(text);
+        Bitrate::BitrateNumber(text);
         QFAIL("no overflow raised");
     } catch (const tp::ApplicationError& error) {
         QCOMPARE(error.description(), QStringLiteral("Overflow"));
@@ -701,7 +701,7 @@ void TestPaths::lenientNumber()
 {
     QFETCH(QString, text);
     QFETCH(double, number);
-    QCOMPARE(Bit::LenientNumber(text), number);
+    QCOMPARE(Bitrate::LenientNumber(text), number);
 }
 
 QTEST_GUILESS_MAIN(TestPaths)

@@ -1,13 +1,13 @@
 // Faults: the program killed in the middle of a run and started again, and tools planted in
 // a shared TEMP folder by another user.
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "audiocheck.h"
 #include "convert/staging.h"
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 #include "reliability.h"
 #include "smf/smfwriter.h"
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -138,13 +138,13 @@ void TestReliabilityFaults::killedRunLeavesNothingHalfWrittenAndTheNextRunWorks(
     QCOMPARE(outNow, others);
 
     // Started again, the run converts the whole song, whatever the killed run left.
-    TestForm test;
-    Form1& form = test.load();
-    form.Combo1->setCurrentText(QStringLiteral("128 kbps"));
-    form.Option1->setChecked(true);
-    form.Text1->setText(out);
-    form.listView1->append(source);
-    form.PushButton2_Click();
+    TestWindow test;
+    MainWindow& form = test.load();
+    form.bitrateBox->setCurrentText(QStringLiteral("128 kbps"));
+    form.saveToFolderOption->setChecked(true);
+    form.outputFolderBox->setText(out);
+    form.fileList->append(source);
+    form.startConverting();
     QCOMPARE(test.dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
     // The killed run's workspace went with the next run.
     QVERIFY(!QFileInfo::exists(workspace));

@@ -1,12 +1,12 @@
 // Bad input to a conversion run: each bad entry ends with a clear reason in the final message
 // or converts, the good entry after it converts, and nothing of the user's is touched.
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/progressbar.h"
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 #include "reliability.h"
 #include "smf/smfwriter.h"
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -58,7 +58,7 @@ private Q_SLOTS:
 private:
     QTemporaryDir* m_temp = nullptr;
     QTemporaryDir* m_work = nullptr;
-    TestForm* m_test = nullptr;
+    TestWindow* m_test = nullptr;
 };
 
 void TestReliabilityInput::init()
@@ -69,7 +69,7 @@ void TestReliabilityInput::init()
     qputenv("TEMP", QFile::encodeName(m_temp->path()));
     QVERIFY(QDir(m_work->path()).mkpath(QStringLiteral("music")));
     QVERIFY(QDir(m_work->path()).mkpath(QStringLiteral("out")));
-    m_test = new TestForm;
+    m_test = new TestWindow;
 }
 
 void TestReliabilityInput::cleanup()
@@ -157,14 +157,15 @@ void TestReliabilityInput::badEntryFailsCleanlyAndTheRunGoesOn()
     QVERIFY(!WriteSong(music, QStringLiteral("Good.mid"), 1.5).isEmpty());
     const Snapshot before = TakeSnapshot(music);
 
-    Form1& form = m_test->load();
-    form.Combo1->setCurrentText(QStringLiteral("128 kbps"));
-    (saveTo == QStringLiteral("out") ? form.Option1 : form.Option2)->setChecked(true);
-    form.Text1->setText(out);
-    form.listView1->append(bad);
-    form.listView1->append(music + QStringLiteral("/Good.mid"));
+    MainWindow& form = m_test->load();
+    form.bitrateBox->setCurrentText(QStringLiteral("128 kbps"));
+    (saveTo == QStringLiteral("out") ? form.saveToFolderOption : form.saveBesideSourceOption)
+        ->setChecked(true);
+    form.outputFolderBox->setText(out);
+    form.fileList->append(bad);
+    form.fileList->append(music + QStringLiteral("/Good.mid"));
     const long peakBefore = PeakKilobytes();
-    form.PushButton2_Click();
+    form.startConverting();
 
     // What the user sees: one message, and the window at rest.
     const QStringList texts = m_test->dialogs.messageTexts();
@@ -174,11 +175,11 @@ void TestReliabilityInput::badEntryFailsCleanlyAndTheRunGoesOn()
     } else {
         QVERIFY2(texts.first().startsWith(OneFailure(name, reason)), qPrintable(texts.first()));
     }
-    QCOMPARE(form.ProgressBar1->Text(), QStringLiteral("Progress Bar"));
-    QCOMPARE(form.ProgressBar1->Value(), 0);
-    QCOMPARE(form.MousePointer(), Pointer::Default);
+    QCOMPARE(form.progressBar->Text(), QStringLiteral("Progress Bar"));
+    QCOMPARE(form.progressBar->Value(), 0);
+    QCOMPARE(form.mousePointer(), Pointer::Default);
     QVERIFY(!form.isConverting());
-    QCOMPARE(form.listView1->count(), 2);
+    QCOMPARE(form.fileList->count(), 2);
     // No source was read into memory.
     QVERIFY2(PeakKilobytes() - peakBefore < 100 * 1024,
              qPrintable(QStringLiteral("peak grew by %1 kB").arg(PeakKilobytes() - peakBefore)));

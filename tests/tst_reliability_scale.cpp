@@ -1,12 +1,12 @@
 // Scale: a run over 500 files keeps its memory and open files level, and a list of 100,000
 // entries fills and clears.
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/progressbar.h"
 #include "app/pushbutton.h"
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 #include "reliability.h"
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -75,16 +75,16 @@ void TestReliabilityScale::fiveHundredFilesKeepMemoryAndDescriptorsLevel()
     const QString out = work.path() + QStringLiteral("/out");
     QVERIFY(QDir().mkpath(music) && QDir().mkpath(out));
 
-    TestForm test;
-    Form1& form = test.load();
-    form.Combo1->setCurrentText(QStringLiteral("32 kbps"));
-    form.Option1->setChecked(true);
-    form.Text1->setText(out);
+    TestWindow test;
+    MainWindow& form = test.load();
+    form.bitrateBox->setCurrentText(QStringLiteral("32 kbps"));
+    form.saveToFolderOption->setChecked(true);
+    form.outputFolderBox->setText(out);
     QStringList names;
     for (int i = 1; i <= Files; ++i) {
         names << QStringLiteral("s%1.mid").arg(i, 3, 10, QLatin1Char('0'));
         QVERIFY(!WriteSong(music, names.last(), 1.0, i).isEmpty());
-        form.listView1->append(music + QLatin1Char('/') + names.last());
+        form.fileList->append(music + QLatin1Char('/') + names.last());
     }
     const Snapshot sources = TakeSnapshot(music);
 
@@ -94,14 +94,14 @@ void TestReliabilityScale::fiveHundredFilesKeepMemoryAndDescriptorsLevel()
     Sample after499;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&] {
-        const QString text = form.ProgressBar1->Text();
+        const QString text = form.progressBar->Text();
         if (after50.descriptors == 0 && text == QStringLiteral("Processing: s051.mid"))
             after50 = TakeSample();
         if (after499.descriptors == 0 && text == QStringLiteral("Processing: s500.mid"))
             after499 = TakeSample();
     });
     watcher.start(1);
-    form.PushButton2_Click();
+    form.startConverting();
     watcher.stop();
     const Sample atEnd = TakeSample();
 
@@ -123,7 +123,7 @@ void TestReliabilityScale::fiveHundredFilesKeepMemoryAndDescriptorsLevel()
     QCOMPARE(FilesUnder(out), expected);
     QCOMPARE(TakeSnapshot(music), sources);
     QCOMPARE(FilesUnder(temp.path()), QStringList());
-    QCOMPARE(form.listView1->count(), Files);
+    QCOMPARE(form.fileList->count(), Files);
 }
 
 void TestReliabilityScale::hundredThousandEntriesFillAndClear()
@@ -143,14 +143,14 @@ void TestReliabilityScale::hundredThousandEntriesFillAndClear()
     }
 
     // The user drops the folder on the list: every file of its tree is listed.
-    TestForm test;
-    Form1& form = test.load();
+    TestWindow test;
+    MainWindow& form = test.load();
     QMimeData dropped;
     dropped.setUrls({QUrl::fromLocalFile(work.path() + QStringLiteral("/music"))});
-    form.ListView1_OLEDragDrop(&dropped);
+    form.fileListDropped(&dropped);
     QCoreApplication::processEvents();
 
-    ListView1& list = *form.listView1;
+    FileListView& list = *form.fileList;
     QCOMPARE(list.count(), Folders * FilesEach);
     QCOMPARE(list.topLevelItemCount(), Folders * FilesEach);
     QCOMPARE(list.entryText(1), work.path() + QStringLiteral("/music/000/0000.mid"));
@@ -158,13 +158,13 @@ void TestReliabilityScale::hundredThousandEntriesFillAndClear()
     list.scrollToPosition(list.count());
     QCoreApplication::processEvents();
 
-    QTest::mouseClick(form.PushButton4, Qt::LeftButton);
+    QTest::mouseClick(form.clearListButton, Qt::LeftButton);
     QCOMPARE(list.count(), 0);
     QCOMPARE(list.topLevelItemCount(), 0);
     QCOMPARE(test.dialogs.shown.size(), 0);
 
     // The window goes on working: a start with the empty list says so.
-    form.PushButton2_Click();
+    form.startConverting();
     QCOMPARE(test.dialogs.messageTexts(), QStringList{QStringLiteral("No files added.")});
 }
 

@@ -1,8 +1,8 @@
 // The files placed beside the program: pointers, program icon, skin and sample songs.
 #include "app/cursorfile.h"
 #include "app/pushbutton.h"
-#include "convert/errortrap.h"
-#include "testform.h"
+#include "convert/applicationerror.h"
+#include "testwindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -197,10 +197,10 @@ private Q_SLOTS:
 
     void hoverPointerIsLoadedAtStartUp()
     {
-        TestForm test;
-        Form1& form = test.load();
-        QVERIFY(form.MouseIcon().has_value());
-        QCOMPARE(form.MouseIcon()->shape(), Qt::BitmapCursor);
+        TestWindow test;
+        MainWindow& form = test.load();
+        QVERIFY(form.mouseIcon().has_value());
+        QCOMPARE(form.mouseIcon()->shape(), Qt::BitmapCursor);
         QVERIFY(test.dialogs.shown.isEmpty());
     }
 
@@ -225,8 +225,8 @@ private Q_SLOTS:
         QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
         QCOMPARE(qAlpha(image.pixel(128, 128)), 255);
 
-        TestForm test;
-        Form1& form = test.load();
+        TestWindow test;
+        MainWindow& form = test.load();
         QVERIFY(!form.windowIcon().isNull());
         QVERIFY(!form.windowIcon().availableSizes().isEmpty());
     }
@@ -240,17 +240,17 @@ private Q_SLOTS:
         QVERIFY(!skin.isEmpty());
 
         QTemporaryDir plainFolder;
-        TestForm plainTest;
-        Form1& plain = plainTest.load(plainFolder.path());
-        TestForm skinnedTest;
-        Form1& skinned = skinnedTest.load();
+        TestWindow plainTest;
+        MainWindow& plain = plainTest.load(plainFolder.path());
+        TestWindow skinnedTest;
+        MainWindow& skinned = skinnedTest.load();
         QCOMPARE(skinned.styleSheet(), skin);
         QVERIFY(skinnedTest.dialogs.shown.isEmpty());
 
         const QImage before = plain.grab().toImage();
         const QImage after = skinned.grab().toImage();
         QCOMPARE(after.size(), before.size());
-        const QPoint startButton = skinned.PushButton2->geometry().topLeft() + QPoint(12, 6);
+        const QPoint startButton = skinned.startButton->geometry().topLeft() + QPoint(12, 6);
         QVERIFY(before.pixel(startButton) != after.pixel(startButton));
         QVERIFY(before.pixel(4, 4) != after.pixel(4, 4));
     }

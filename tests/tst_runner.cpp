@@ -1,5 +1,5 @@
 #include "app/progressbar.h"
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 #include "convert/runner.h"
 
 #include <QTemporaryDir>

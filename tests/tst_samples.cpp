@@ -1,10 +1,10 @@
 // Loading the sample files that lie beside the program.
 #include "app/pushbutton.h"
 #include "audiocheck.h"
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 #include "filelist/samples.h"
 #include "testfiles.h"
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -21,15 +21,15 @@ class TestSamples : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestForm> m_test;
+    std::unique_ptr<TestWindow> m_test;
     std::unique_ptr<QTemporaryDir> m_program;
 
-    Form1& form() { return *m_test->form; }
-    ListView1& list() { return *form().listView1; }
+    MainWindow& form() { return *m_test->form; }
+    FileListView& list() { return *form().fileList; }
     QString samples() const { return m_program->filePath(QStringLiteral("Samples")); }
     QString sample(const QString& name) const { return samples() + QLatin1Char('/') + name; }
 
-    void pressLoadSamples() { QTest::mouseClick(form().PushButton5, Qt::LeftButton); }
+    void pressLoadSamples() { QTest::mouseClick(form().samplesButton, Qt::LeftButton); }
 
     void verifyAsked(int times)
     {
@@ -59,7 +59,7 @@ private Q_SLOTS:
     void init()
     {
         m_program = std::make_unique<QTemporaryDir>();
-        m_test = std::make_unique<TestForm>();
+        m_test = std::make_unique<TestWindow>();
         m_test->load(m_program->path());
     }
     void cleanup()
@@ -198,15 +198,15 @@ private Q_SLOTS:
         form().setMousePointer(Pointer::Hourglass);
         pressLoadSamples();
         QCOMPARE(list().count(), 1);
-        QCOMPARE(form().MousePointer(), Pointer::Hourglass);
+        QCOMPARE(form().mousePointer(), Pointer::Hourglass);
     }
 
     // The samples that come with the program.
     void bundledSamples()
     {
-        TestForm test;
-        Form1& bundled = test.load();
-        bundled.PushButton5_Click();
+        TestWindow test;
+        MainWindow& bundled = test.load();
+        bundled.loadSamples();
         const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/Samples");
         QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
         QVERIFY2(names.size() >= 5, qPrintable(names.join(QLatin1Char(','))));
@@ -215,7 +215,7 @@ private Q_SLOTS:
             QVERIFY2(name.endsWith(QLatin1String(".mid")), qPrintable(name));
             expected.append(folder + QLatin1Char('/') + name);
         }
-        QCOMPARE(Entries(*bundled.listView1), expected);
+        QCOMPARE(Entries(*bundled.fileList), expected);
     }
 
     // Converting the samples that come with the program gives an MP3 file of real music for
@@ -228,19 +228,19 @@ private Q_SLOTS:
         qputenv("TEMP", QFile::encodeName(temp.path()));
         const auto restore = qScopeGuard([&] { qputenv("TEMP", savedTemp); });
 
-        TestForm test;
-        Form1& bundled = test.load();
-        bundled.Combo1->setCurrentText(QStringLiteral("96 kbps"));
-        bundled.Option1->setChecked(true);
-        bundled.Text1->setText(out.path());
-        QTest::mouseClick(bundled.PushButton5, Qt::LeftButton);
-        const int count = bundled.listView1->count();
+        TestWindow test;
+        MainWindow& bundled = test.load();
+        bundled.bitrateBox->setCurrentText(QStringLiteral("96 kbps"));
+        bundled.saveToFolderOption->setChecked(true);
+        bundled.outputFolderBox->setText(out.path());
+        QTest::mouseClick(bundled.samplesButton, Qt::LeftButton);
+        const int count = bundled.fileList->count();
         QVERIFY(count >= 5);
-        QTest::mouseClick(bundled.PushButton2, Qt::LeftButton);
+        QTest::mouseClick(bundled.startButton, Qt::LeftButton);
         QCOMPARE(test.dialogs.messageTexts().last(), QStringLiteral("Done."));
 
         for (int position = 1; position <= count; ++position) {
-            const QString source = bundled.listView1->entryText(position);
+            const QString source = bundled.fileList->entryText(position);
             const QString name = QFileInfo(source).completeBaseName();
             const QString mp3 = out.filePath(name + QStringLiteral("_96 kbps.mp3"));
             QVERIFY2(QFile::exists(mp3), qPrintable(mp3));

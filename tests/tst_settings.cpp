@@ -1,5 +1,5 @@
 #include "app/settings.h"
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -27,7 +27,8 @@ void TestSettings::absentKeyGivesDefaultAndPresentEmptyValueStaysEmpty()
     QTemporaryDir folder;
     SettingsStore store(folder.filePath(QStringLiteral("s.conf")));
     QCOMPARE(store.GetSetting(SettingKeys::Kbps, SettingDefaults::Kbps), QStringLiteral("48 kbps"));
-    QCOMPARE(store.GetSetting(SettingKeys::Option1, SettingDefaults::Option1), QStringLiteral("1"));
+    QCOMPARE(store.GetSetting(SettingKeys::SaveToFolder, SettingDefaults::SaveToFolder),
+             QStringLiteral("1"));
     QCOMPARE(store.GetSetting(SettingKeys::Extension, SettingDefaults::Extension),
              QStringLiteral("midi"));
     store.SaveSetting(SettingKeys::OutputFolder, QString());

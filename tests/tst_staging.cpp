@@ -1,5 +1,5 @@
+#include "convert/applicationerror.h"
 #include "convert/conversion.h"
-#include "convert/errortrap.h"
 #include "convert/platform.h"
 #include "convert/runner.h"
 #include "convert/staging.h"

@@ -1,4 +1,4 @@
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -12,8 +12,8 @@ namespace {
 int RunClosingChild(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    TestForm t;
-    Form1& form = t.load();
+    TestWindow t;
+    MainWindow& form = t.load();
     form.show();
     QTimer::singleShot(200, &form, [&] { form.close(); });
     std::puts("working");

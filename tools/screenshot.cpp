@@ -1,6 +1,6 @@
 // Starts the main window as a user sees it, with a settings file of its own, and saves a
 // picture of it. Run under a display (for example Xvfb): screenshot <output.png> [settings]
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/qtdialogs.h"
 #include "app/settings.h"
 #include "app/userenvironment.h"
@@ -22,12 +22,12 @@ int main(int argc, char* argv[])
     SettingsStore settings(argc > 2 ? QString::fromLocal8Bit(argv[2])
                                     : scratch.filePath(QStringLiteral("Quillmere.conf")));
     QtDialogs dialogs;
-    Form1Environment environment = UserEnvironment(dialogs, settings);
+    MainWindowEnvironment environment = UserEnvironment(dialogs, settings);
     // A fixed draw: the picture is never taken with the web site opening.
     environment.randomFraction = [] { return 0.5; };
-    Form1 form(environment);
+    MainWindow form(environment);
     dialogs.setOwner(&form);
-    form.Form_Load();
+    form.startUp();
     form.show();
 
     int status = 1;

@@ -1,6 +1,6 @@
 /* The window skin: a Qt style sheet. Light surfaces, one indigo accent, rounded corners. */
 
-QWidget#Form1 {
+QWidget#MainWindow {
     background: #f3f5fa;
     color: #1f2433;
 }
@@ -13,7 +13,7 @@ QToolTip {
 }
 
 /* The file list */
-QTreeWidget#ListView1 {
+QTreeWidget#fileList {
     background: #ffffff;
     alternate-background-color: #f7f8fc;
     border: 1px solid #d5dbe8;
@@ -22,18 +22,18 @@ QTreeWidget#ListView1 {
     selection-color: #ffffff;
     outline: none;
 }
-QTreeWidget#ListView1::item {
+QTreeWidget#fileList::item {
     padding: 2px 4px;
     border: none;
 }
-QTreeWidget#ListView1::item:hover {
+QTreeWidget#fileList::item:hover {
     background: #eceefe;
 }
-QTreeWidget#ListView1::item:selected {
+QTreeWidget#fileList::item:selected {
     background: #4f46e5;
     color: #ffffff;
 }
-QTreeWidget#ListView1 QHeaderView::section {
+QTreeWidget#fileList QHeaderView::section {
     background: #e9ecf5;
     color: #454c63;
     border: none;
@@ -41,7 +41,7 @@ QTreeWidget#ListView1 QHeaderView::section {
     border-bottom: 1px solid #d5dbe8;
     padding: 3px 6px;
 }
-QTreeWidget#ListView1 QHeaderView {
+QTreeWidget#fileList QHeaderView {
     background: #e9ecf5;
     border-top-left-radius: 6px;
     border-top-right-radius: 6px;
@@ -98,15 +98,15 @@ QPushButton:disabled {
     color: #a3a9b9;
     border-color: #e0e4ed;
 }
-QPushButton#PushButton2 {
+QPushButton#startButton {
     background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #5b4bf0, stop:1 #12a89f);
     color: #ffffff;
     border: none;
 }
-QPushButton#PushButton2:hover {
+QPushButton#startButton:hover {
     background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #4a3be0, stop:1 #0e968e);
 }
-QPushButton#PushButton2:pressed {
+QPushButton#startButton:pressed {
     background: #3f33c8;
 }
 
@@ -125,13 +125,13 @@ QGroupBox::title {
     padding: 0px 4px;
     background: #ffffff;
 }
-QGroupBox#Frame3 {
+QGroupBox#outputFolderFrame {
     background: #f7f8fc;
     border: 1px solid #e3e7f0;
     border-radius: 6px;
     margin-top: 0px;
 }
-QGroupBox#Frame3:disabled {
+QGroupBox#outputFolderFrame:disabled {
     background: #f0f2f7;
 }
 

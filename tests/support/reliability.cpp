@@ -1,11 +1,11 @@
 #include "reliability.h"
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "convert/staging.h"
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 #include "nobody.h"
 #include "smf/smfwriter.h"
-#include "testform.h"
+#include "testwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -70,18 +70,18 @@ int RunChildJob(int argc, char** argv)
 {
     QApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments().mid(1);
-    TestForm test;
-    Form1& form = test.load();
-    form.Combo1->setCurrentText(QStringLiteral("128 kbps"));
+    TestWindow test;
+    MainWindow& form = test.load();
+    form.bitrateBox->setCurrentText(QStringLiteral("128 kbps"));
     if (arguments.value(0) == QLatin1String(BesideSource)) {
-        form.Option2->setChecked(true);
+        form.saveBesideSourceOption->setChecked(true);
     } else {
-        form.Option1->setChecked(true);
-        form.Text1->setText(arguments.value(0));
+        form.saveToFolderOption->setChecked(true);
+        form.outputFolderBox->setText(arguments.value(0));
     }
     for (const QString& entry : arguments.mid(1))
-        form.listView1->append(entry);
-    form.PushButton2_Click();
+        form.fileList->append(entry);
+    form.startConverting();
 
     QJsonArray shown;
     for (const ScriptedDialogs::Shown& message : test.dialogs.messages())

@@ -65,7 +65,7 @@ bool CanRunAsNobody();
 struct ChildRun
 {
     QStringList entries;
-    // Option1 with this folder; "" selects Option2 (beside each source).
+    // saveToFolderOption with this folder; "" selects saveBesideSourceOption (beside each source).
     QString outputFolder;
     // Variables for the child on top of this process's own; an empty value unsets one.
     QMap<QString, QString> environment;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,7 @@
 #include <QTest>
 
 // The texts of the list's entries, top to bottom.
-inline QStringList Entries(const ListView1& list)
+inline QStringList Entries(const FileListView& list)
 {
     QStringList texts;
     for (int position = 1; position <= list.count(); ++position)

@@ -1,7 +1,7 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "convert/platform.h"
-#include "filelist/addfolder.h"
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
+#include "filelist/foldersearch.h"
 
 #include <QFileInfo>
 #include <QMimeData>
@@ -39,13 +39,13 @@ bool IsDroppedFolder(const QString& path)
 
 } // namespace
 
-void Form1::ListView1_OLEDragOver(const QMimeData* data, Qt::DropAction& effect)
+void MainWindow::fileListDragMoved(const QMimeData* data, Qt::DropAction& effect)
 {
     if (DroppedPaths(data).isEmpty())
         effect = Qt::IgnoreAction;
 }
 
-void Form1::ListView1_OLEDragDrop(const QMimeData* data)
+void MainWindow::fileListDropped(const QMimeData* data)
 {
     // A failure with one dropped path is reported like those of the other ways of adding
     // files, and the drop goes on with the next path.
@@ -57,10 +57,11 @@ void Form1::ListView1_OLEDragDrop(const QMimeData* data)
             continue;
         // The folder's search appends its own separator.
         if (folder)
-            AddFolder::AddTreeFiles([this](const QString& entry) { listView1->append(entry); },
-                                    Platform::WithoutTrailingSeparators(path),
-                                    QStringLiteral("*.*"), trap, reporter(), TreeSearchFirstLine);
+            FolderSearch::AddTreeFiles([this](const QString& entry) { fileList->append(entry); },
+                                       Platform::WithoutTrailingSeparators(path),
+                                       QStringLiteral("*.*"), trap, reporter(),
+                                       TreeSearchFirstLine);
         else
-            trap.at(102, [&] { listView1->append(path); });
+            trap.at(102, [&] { fileList->append(path); });
     }
 }

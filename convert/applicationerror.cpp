@@ -1,4 +1,4 @@
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 namespace tp {
 
@@ -14,7 +14,7 @@ QString ApplicationErrorText(const QString& description, const QString& location
            QStringLiteral(TUNEPRESS_SUPPORT_EMAIL);
 }
 
-QString FormLocation(const QString& procedure)
+QString WindowLocation(const QString& procedure)
 {
     return QStringLiteral("Tunepress2021/08/31.Form1.") + procedure;
 }

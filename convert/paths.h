@@ -8,7 +8,7 @@
 
 // The small path and file functions that the whole program shares. The path functions only
 // look for the separator and "."; the separator style defaults to the platform's own.
-namespace Main {
+namespace Paths {
 
 // Whether a file (not a folder) can be found at the path. Never throws.
 bool FileExists(const QString& path);
@@ -53,4 +53,4 @@ void WriteFileAtomically(const QByteArray& bytes, const QString& path,
                          QFileDevice::Permissions permissions,
                          Placement placement = Placement::Replace);
 
-} // namespace Main
+} // namespace Paths

@@ -1,6 +1,6 @@
-#include "filelist/addfolder.h"
+#include "filelist/foldersearch.h"
 
-#include "convert/main_paths.h"
+#include "convert/paths.h"
 #include "convert/platform.h"
 #include "filelist/folderlisting.h"
 
@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <utility>
 
-namespace AddFolder {
+namespace FolderSearch {
 
 namespace {
 
@@ -120,7 +120,7 @@ void FolderSearch::run(QStringList& folders, bool recurse)
 
     for (const QString& folder : std::as_const(found)) {
         bool exists = false;
-        trap.at(154, [&] { exists = Main::FolderExists(folder); });
+        trap.at(154, [&] { exists = Paths::FolderExists(folder); });
         if (!exists)
             continue;
         trap.at(156, [] { Platform::PumpEvents(); });
@@ -145,7 +145,7 @@ void FolderSearch::firstPassFolder(const QString& folder, QStringList& found, tp
     };
 
     bool exists = false;
-    step(108, [&] { exists = Main::FolderExists(folder); });
+    step(108, [&] { exists = Paths::FolderExists(folder); });
     if (!exists)
         return;
     bool tooLong = true;
@@ -183,7 +183,7 @@ QString BrowseForFolder(tp::Dialogs& dialogs, const QString& prompt, const QStri
     }
 }
 
-void GetSubDirectories2016(QStringList& folders, bool recurse, const tp::ErrorReporter& reporter)
+void AddSubFolders(QStringList& folders, bool recurse, const tp::ErrorReporter& reporter)
 {
     try {
         FolderSearch(reporter).run(folders, recurse);
@@ -307,7 +307,7 @@ void AddTreeFiles(const std::function<void(const QString& path)>& append, const 
 {
     QStringList folders;
     trap.at(firstLine, [&] { folders = QStringList{folder + Separator}; });
-    trap.at(firstLine + 2, [&] { GetSubDirectories2016(folders, true, searchReporter); });
+    trap.at(firstLine + 2, [&] { AddSubFolders(folders, true, searchReporter); });
     for (qsizetype i = 0; i < folders.size(); ++i) {
         QString current;
         trap.at(firstLine + 6, [&] { current = folders[i].chopped(1); });
@@ -322,10 +322,10 @@ void AddTreeFiles(const std::function<void(const QString& path)>& append, const 
             trap.at(firstLine + 14, [&] { path = current + Separator + name; });
             trap.at(firstLine + 18, [&] {
                 if (IsOpenableFile(path) && !IsHiddenArchiveFile(path))
-                    append(Main::CollapseBackslashes(path));
+                    append(Paths::CollapseBackslashes(path));
             });
         }
     }
 }
 
-} // namespace AddFolder
+} // namespace FolderSearch

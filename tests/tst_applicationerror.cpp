@@ -1,11 +1,11 @@
 #include "app/errorreport.h"
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 #include "scripteddialogs.h"
 
 #include <QTest>
 #include <stdexcept>
 
-class TestErrorTrap : public QObject
+class TestApplicationError : public QObject
 {
     Q_OBJECT
 
@@ -19,10 +19,10 @@ private Q_SLOTS:
     void failingReporterDoesNotEscape();
 };
 
-void TestErrorTrap::reportTextIsExact()
+void TestApplicationError::reportTextIsExact()
 {
     const QString text = tp::ApplicationErrorText(
-        QStringLiteral("Type mismatch"), tp::FormLocation(QStringLiteral("Form_Load")), 174);
+        QStringLiteral("Type mismatch"), tp::WindowLocation(QStringLiteral("Form_Load")), 174);
     QCOMPARE(text, QStringLiteral("Type mismatch\r\nin Tunepress2021/08/31.Form1.Form_Load at line "
                                   "174\r\rPlease email screenshot of this message to ") +
                        QStringLiteral(TUNEPRESS_SUPPORT_EMAIL));
@@ -33,13 +33,13 @@ void TestErrorTrap::reportTextIsExact()
         "x\r\nin MarvendTitle2021/08/31.AddFolder.GetSubDirectories2016 at line 150\r\r")));
 }
 
-void TestErrorTrap::emptyDescriptionStillStartsWithLineBreak()
+void TestApplicationError::emptyDescriptionStillStartsWithLineBreak()
 {
     const QString text = tp::ApplicationErrorText(QString(), QStringLiteral("L"), 100);
     QVERIFY(text.startsWith(QStringLiteral("\r\nin L at line 100\r\r")));
 }
 
-void TestErrorTrap::reportBoxIsTitledWarningWithOkOnly()
+void TestApplicationError::reportBoxIsTitledWarningWithOkOnly()
 {
     ScriptedDialogs dialogs;
     ShowApplicationError(dialogs, QStringLiteral("Boom"), QStringLiteral("Here"), 102);
@@ -51,7 +51,7 @@ void TestErrorTrap::reportBoxIsTitledWarningWithOkOnly()
     QVERIFY(shown.text.startsWith(QStringLiteral("Boom\r\nin Here at line 102\r\r")));
 }
 
-void TestErrorTrap::trapResumesWithNextStatementAndReportsEachFailure()
+void TestApplicationError::trapResumesWithNextStatementAndReportsEachFailure()
 {
     QList<int> reportedLines;
     QStringList reportedTexts;
@@ -75,7 +75,7 @@ static void DeepRoutine()
     throw tp::ApplicationError(QStringLiteral("deep"));
 }
 
-void TestErrorTrap::failureInCalledRoutineCountsForCallersLine()
+void TestApplicationError::failureInCalledRoutineCountsForCallersLine()
 {
     int line = 0;
     tp::ErrorTrap trap(QStringLiteral("Loc"),
@@ -84,7 +84,7 @@ void TestErrorTrap::failureInCalledRoutineCountsForCallersLine()
     QCOMPARE(line, 100);
 }
 
-void TestErrorTrap::foreignExceptionsAreReportedToo()
+void TestApplicationError::foreignExceptionsAreReportedToo()
 {
     QStringList descriptions;
     tp::ErrorTrap trap(QStringLiteral("Loc"),
@@ -94,7 +94,7 @@ void TestErrorTrap::foreignExceptionsAreReportedToo()
     QCOMPARE(descriptions, (QStringList{QStringLiteral("index out of range"), QString()}));
 }
 
-void TestErrorTrap::failingReporterDoesNotEscape()
+void TestApplicationError::failingReporterDoesNotEscape()
 {
     tp::ErrorTrap trap(QStringLiteral("Loc"), [](const QString&, const QString&, int) {
         throw std::runtime_error("reporter failed");
@@ -103,5 +103,5 @@ void TestErrorTrap::failingReporterDoesNotEscape()
     QVERIFY(trap.at(102, [] {}));
 }
 
-QTEST_GUILESS_MAIN(TestErrorTrap)
-#include "tst_errortrap.moc"
+QTEST_GUILESS_MAIN(TestApplicationError)
+#include "tst_applicationerror.moc"

@@ -1,11 +1,11 @@
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
 
-ListView1::ListView1(QWidget* parent) : QTreeWidget(parent)
+FileListView::FileListView(QWidget* parent) : QTreeWidget(parent)
 {
     setRootIsDecorated(false);
     setUniformRowHeights(true);
@@ -21,13 +21,13 @@ ListView1::ListView1(QWidget* parent) : QTreeWidget(parent)
     setAccessibleName(QStringLiteral("MIDI File(s)"));
 }
 
-QString ListView1::HintText()
+QString FileListView::HintText()
 {
     return QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | line "
                           "to right and out of window to reveal full names.");
 }
 
-QTreeWidgetItem* ListView1::NewEntry(const QString& path)
+QTreeWidgetItem* FileListView::NewEntry(const QString& path)
 {
     auto* item = new QTreeWidgetItem;
     item->setText(0, path);
@@ -35,14 +35,14 @@ QTreeWidgetItem* ListView1::NewEntry(const QString& path)
     return item;
 }
 
-void ListView1::append(const QString& path)
+void FileListView::append(const QString& path)
 {
     if (m_pending.isEmpty())
-        QMetaObject::invokeMethod(this, &ListView1::flushAppends, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &FileListView::flushAppends, Qt::QueuedConnection);
     m_pending.append(path);
 }
 
-void ListView1::flushAppends()
+void FileListView::flushAppends()
 {
     if (m_pending.isEmpty())
         return;
@@ -54,25 +54,25 @@ void ListView1::flushAppends()
     insertTopLevelItems(topLevelItemCount(), items);
 }
 
-int ListView1::count() const
+int FileListView::count() const
 {
     return topLevelItemCount() + static_cast<int>(m_pending.size());
 }
 
-void ListView1::checkPosition(int position) const
+void FileListView::checkPosition(int position) const
 {
     if (position < 1 || position > count())
         throw tp::ApplicationError(QStringLiteral("Index out of bounds"));
 }
 
-QTreeWidgetItem* ListView1::entryItem(int position)
+QTreeWidgetItem* FileListView::entryItem(int position)
 {
     checkPosition(position);
     flushAppends();
     return topLevelItem(position - 1);
 }
 
-QString ListView1::entryText(int position) const
+QString FileListView::entryText(int position) const
 {
     checkPosition(position);
     const int inTree = topLevelItemCount();
@@ -80,24 +80,24 @@ QString ListView1::entryText(int position) const
                               : m_pending.at(position - inTree - 1);
 }
 
-void ListView1::setEntryText(int position, const QString& text)
+void FileListView::setEntryText(int position, const QString& text)
 {
     entryItem(position)->setText(0, text);
 }
 
-void ListView1::removeAt(int position)
+void FileListView::removeAt(int position)
 {
     entryItem(position);
     delete takeTopLevelItem(position - 1);
 }
 
-void ListView1::removeAll()
+void FileListView::removeAll()
 {
     m_pending.clear();
     clear();
 }
 
-void ListView1::moveEntry(int from, int to)
+void FileListView::moveEntry(int from, int to)
 {
     QTreeWidgetItem* moving = entryItem(from);
     checkPosition(to);
@@ -109,7 +109,7 @@ void ListView1::moveEntry(int from, int to)
         selectAt(to);
 }
 
-int ListView1::selectedPosition() const
+int FileListView::selectedPosition() const
 {
     const QItemSelectionModel* selection = selectionModel();
     if (!selection)
@@ -118,7 +118,7 @@ int ListView1::selectedPosition() const
     return rows.isEmpty() ? 0 : rows.first().row() + 1;
 }
 
-void ListView1::selectAt(int position)
+void FileListView::selectAt(int position)
 {
     checkPosition(position);
     const QModelIndex index = indexAtPosition(position);
@@ -127,13 +127,13 @@ void ListView1::selectAt(int position)
                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-int ListView1::positionAt(const QPoint& viewportPoint) const
+int FileListView::positionAt(const QPoint& viewportPoint) const
 {
     const QModelIndex index = indexAt(viewportPoint);
     return index.isValid() ? index.row() + 1 : 0;
 }
 
-QModelIndex ListView1::indexAtPosition(int position)
+QModelIndex FileListView::indexAtPosition(int position)
 {
     if (position < 1 || position > count())
         return {};
@@ -141,7 +141,7 @@ QModelIndex ListView1::indexAtPosition(int position)
     return model()->index(position - 1, 0);
 }
 
-void ListView1::scrollToPosition(int position)
+void FileListView::scrollToPosition(int position)
 {
     scrollToItem(entryItem(position));
 }

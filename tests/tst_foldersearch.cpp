@@ -1,7 +1,7 @@
 #include "convert/platform.h"
-#include "filelist/addfolder.h"
+#include "filelist/filelistview.h"
 #include "filelist/folderlisting.h"
-#include "filelist/listview1.h"
+#include "filelist/foldersearch.h"
 #include "nobody.h"
 #include "scripteddialogs.h"
 
@@ -95,7 +95,7 @@ struct Reports
 QStringList Searched(const QString& start, bool recurse, Reports& reports)
 {
     QStringList folders{start};
-    AddFolder::GetSubDirectories2016(folders, recurse, reports.reporter());
+    FolderSearch::AddSubFolders(folders, recurse, reports.reporter());
     return folders;
 }
 
@@ -137,14 +137,14 @@ int RunChildJob(const QStringList& job)
         for (const QString& folder : Searched(job.value(1), true, reports))
             out << QStringLiteral("folder ") << folder << '\n';
     } else if (job.value(0) == QStringLiteral("addtree")) {
-        ListView1 list;
+        FileListView list;
         tp::ErrorTrap trap(QStringLiteral("test"), reports.reporter());
-        AddFolder::AddTreeFiles([&](const QString& path) { list.append(path); }, job.value(1),
-                                job.value(2), trap, reports.reporter(), 114);
+        FolderSearch::AddTreeFiles([&](const QString& path) { list.append(path); }, job.value(1),
+                                   job.value(2), trap, reports.reporter(), 114);
         for (int position = 1; position <= list.count(); ++position)
             out << QStringLiteral("entry ") << list.entryText(position) << '\n';
     } else if (job.value(0) == QStringLiteral("openable")) {
-        out << (AddFolder::IsOpenableFile(job.value(1)) ? "true" : "false") << '\n';
+        out << (FolderSearch::IsOpenableFile(job.value(1)) ? "true" : "false") << '\n';
     } else {
         return 2;
     }
@@ -155,7 +155,7 @@ int RunChildJob(const QStringList& job)
 
 } // namespace
 
-class TestAddFolder : public QObject
+class TestFolderSearch : public QObject
 {
     Q_OBJECT
 
@@ -193,7 +193,7 @@ private Q_SLOTS:
     void treeFilesSkipTildeAndHiddenWritableFiles();
 };
 
-void TestAddFolder::wildcardMatchesAsOnWindows_data()
+void TestFolderSearch::wildcardMatchesAsOnWindows_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("pattern");
@@ -232,15 +232,15 @@ void TestAddFolder::wildcardMatchesAsOnWindows_data()
                                  << "*.mid" << true;
 }
 
-void TestAddFolder::wildcardMatchesAsOnWindows()
+void TestFolderSearch::wildcardMatchesAsOnWindows()
 {
     QFETCH(QString, name);
     QFETCH(QString, pattern);
     QFETCH(bool, matches);
-    QCOMPARE(AddFolder::MatchesWildcard(name, pattern), matches);
+    QCOMPARE(FolderSearch::MatchesWildcard(name, pattern), matches);
 }
 
-void TestAddFolder::badCharactersInFolderNames_data()
+void TestFolderSearch::badCharactersInFolderNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("bad");
@@ -259,14 +259,14 @@ void TestAddFolder::badCharactersInFolderNames_data()
     QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + QStringLiteral("x") << true;
 }
 
-void TestAddFolder::badCharactersInFolderNames()
+void TestFolderSearch::badCharactersInFolderNames()
 {
     QFETCH(QString, name);
     QFETCH(bool, bad);
-    QCOMPARE(AddFolder::HasBadCharacters(name), bad);
+    QCOMPARE(FolderSearch::HasBadCharacters(name), bad);
 }
 
-void TestAddFolder::attributeValuesOfRealPaths_data()
+void TestFolderSearch::attributeValuesOfRealPaths_data()
 {
     QTest::addColumn<QString>("relative");
     QTest::addColumn<int>("attributes");
@@ -281,7 +281,7 @@ void TestAddFolder::attributeValuesOfRealPaths_data()
 }
 
 // The search's rules are written against these values; as root, nothing is read-only.
-void TestAddFolder::attributeValuesOfRealPaths()
+void TestFolderSearch::attributeValuesOfRealPaths()
 {
     QFETCH(QString, relative);
     QFETCH(int, attributes);
@@ -305,7 +305,7 @@ void TestAddFolder::attributeValuesOfRealPaths()
     QVERIFY(!Platform::IsHidden(QStringLiteral("/.config/file")));
 }
 
-void TestAddFolder::hiddenSystemFolderRule_data()
+void TestFolderSearch::hiddenSystemFolderRule_data()
 {
     QTest::addColumn<int>("attributes");
     QTest::addColumn<bool>("skipped");
@@ -319,14 +319,14 @@ void TestAddFolder::hiddenSystemFolderRule_data()
     QTest::newRow("20 system folder") << 20 << false;
 }
 
-void TestAddFolder::hiddenSystemFolderRule()
+void TestFolderSearch::hiddenSystemFolderRule()
 {
     QFETCH(int, attributes);
     QFETCH(bool, skipped);
-    QCOMPARE(AddFolder::IsHiddenSystemFolder(attributes), skipped);
+    QCOMPARE(FolderSearch::IsHiddenSystemFolder(attributes), skipped);
 }
 
-void TestAddFolder::pathLimitCountsEncodedBytes_data()
+void TestFolderSearch::pathLimitCountsEncodedBytes_data()
 {
     const int limit = Platform::PathLimit();
     QTest::addColumn<QString>("path");
@@ -337,14 +337,14 @@ void TestAddFolder::pathLimitCountsEncodedBytes_data()
         << QString(limit / 2, QChar(0x00e9)) << true;
 }
 
-void TestAddFolder::pathLimitCountsEncodedBytes()
+void TestFolderSearch::pathLimitCountsEncodedBytes()
 {
     QFETCH(QString, path);
     QFETCH(bool, tooLong);
-    QCOMPARE(AddFolder::IsPathTooLong(path), tooLong);
+    QCOMPARE(FolderSearch::IsPathTooLong(path), tooLong);
 }
 
-void TestAddFolder::rootFolderIsAnyRunOfSeparators_data()
+void TestFolderSearch::rootFolderIsAnyRunOfSeparators_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<bool>("root");
@@ -354,14 +354,14 @@ void TestAddFolder::rootFolderIsAnyRunOfSeparators_data()
     QTest::newRow("empty") << "" << false;
 }
 
-void TestAddFolder::rootFolderIsAnyRunOfSeparators()
+void TestFolderSearch::rootFolderIsAnyRunOfSeparators()
 {
     QFETCH(QString, folder);
     QFETCH(bool, root);
-    QCOMPARE(AddFolder::IsRootFolder(folder), root);
+    QCOMPARE(FolderSearch::IsRootFolder(folder), root);
 }
 
-void TestAddFolder::pickerAnswerLosesTrailingSeparator_data()
+void TestFolderSearch::pickerAnswerLosesTrailingSeparator_data()
 {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("chosen");
@@ -377,14 +377,14 @@ void TestAddFolder::pickerAnswerLosesTrailingSeparator_data()
                                << "";
 }
 
-void TestAddFolder::pickerAnswerLosesTrailingSeparator()
+void TestFolderSearch::pickerAnswerLosesTrailingSeparator()
 {
     QFETCH(QString, answer);
     QFETCH(QString, chosen);
     ScriptedDialogs dialogs;
     dialogs.folderAnswers << answer;
-    QCOMPARE(AddFolder::BrowseForFolder(dialogs, QStringLiteral("Please select folder:"),
-                                        QStringLiteral("/start")),
+    QCOMPARE(FolderSearch::BrowseForFolder(dialogs, QStringLiteral("Please select folder:"),
+                                           QStringLiteral("/start")),
              chosen);
     QCOMPARE(dialogs.shown.size(), 1);
     QCOMPARE(dialogs.shown[0].kind, QStringLiteral("folder"));
@@ -392,7 +392,7 @@ void TestAddFolder::pickerAnswerLosesTrailingSeparator()
     QCOMPARE(dialogs.shown[0].proposed, QStringLiteral("/start"));
 }
 
-void TestAddFolder::searchIsBreadthFirstAndAppliesFolderRules()
+void TestFolderSearch::searchIsBreadthFirstAndAppliesFolderRules()
 {
     Tree tree;
     tree.folder(QStringLiteral("a/deep/deeper"));
@@ -426,7 +426,7 @@ void TestAddFolder::searchIsBreadthFirstAndAppliesFolderRules()
     QCOMPARE(reports.texts, QStringList());
 }
 
-void TestAddFolder::searchWithoutRecursionListsOneLevel()
+void TestFolderSearch::searchWithoutRecursionListsOneLevel()
 {
     Tree tree;
     tree.folder(QStringLiteral("one/two"));
@@ -437,7 +437,7 @@ void TestAddFolder::searchWithoutRecursionListsOneLevel()
     QCOMPARE(reports.texts, QStringList());
 }
 
-void TestAddFolder::startFolderIsKeptWhateverItsAttributes_data()
+void TestFolderSearch::startFolderIsKeptWhateverItsAttributes_data()
 {
     QTest::addColumn<QString>("start");
     QTest::addColumn<QStringList>("expected");
@@ -449,7 +449,7 @@ void TestAddFolder::startFolderIsKeptWhateverItsAttributes_data()
         << ".plain/" << QStringList{QStringLiteral(".plain/"), QStringLiteral(".plain/sub/")};
 }
 
-void TestAddFolder::startFolderIsKeptWhateverItsAttributes()
+void TestFolderSearch::startFolderIsKeptWhateverItsAttributes()
 {
     QFETCH(QString, start);
     QFETCH(QStringList, expected);
@@ -462,7 +462,7 @@ void TestAddFolder::startFolderIsKeptWhateverItsAttributes()
     QCOMPARE(reports.texts, QStringList());
 }
 
-void TestAddFolder::linkLoopsAreSearchedOnce()
+void TestFolderSearch::linkLoopsAreSearchedOnce()
 {
     Tree tree;
     tree.folder(QStringLiteral("m/n"));
@@ -475,10 +475,11 @@ void TestAddFolder::linkLoopsAreSearchedOnce()
         return;
 
     Reports reports;
-    ListView1 list;
+    FileListView list;
     tp::ErrorTrap trap(QStringLiteral("test"), reports.reporter());
-    AddFolder::AddTreeFiles([&](const QString& path) { list.append(path); }, tree.path().chopped(1),
-                            QStringLiteral("*.mid"), trap, reports.reporter(), 114);
+    FolderSearch::AddTreeFiles([&](const QString& path) { list.append(path); },
+                               tree.path().chopped(1), QStringLiteral("*.mid"), trap,
+                               reports.reporter(), 114);
     QStringList added;
     for (int position = 1; position <= list.count(); ++position)
         added << list.entryText(position);
@@ -488,7 +489,7 @@ void TestAddFolder::linkLoopsAreSearchedOnce()
     QCOMPARE(reports.texts, QStringList());
 }
 
-void TestAddFolder::pendingEventsRunDuringSearch()
+void TestFolderSearch::pendingEventsRunDuringSearch()
 {
     Tree tree;
     tree.folder(QStringLiteral("one"));
@@ -499,7 +500,7 @@ void TestAddFolder::pendingEventsRunDuringSearch()
     QVERIFY(ran);
 }
 
-void TestAddFolder::unreadableFoldersAreDroppedSilently_data()
+void TestFolderSearch::unreadableFoldersAreDroppedSilently_data()
 {
     QTest::addColumn<QString>("start");
     QTest::addColumn<QStringList>("expected");
@@ -514,7 +515,7 @@ void TestAddFolder::unreadableFoldersAreDroppedSilently_data()
     QTest::newRow("unreadable start folder") << "locked/" << QStringList();
 }
 
-void TestAddFolder::unreadableFoldersAreDroppedSilently()
+void TestFolderSearch::unreadableFoldersAreDroppedSilently()
 {
     QFETCH(QString, start);
     QFETCH(QStringList, expected);
@@ -538,7 +539,7 @@ void TestAddFolder::unreadableFoldersAreDroppedSilently()
     QCOMPARE(RunAsNobody({QStringLiteral("search"), tree.path(start)}), expectedLines);
 }
 
-void TestAddFolder::filesInFolderAreEveryOpenableMatch()
+void TestFolderSearch::filesInFolderAreEveryOpenableMatch()
 {
     Tree tree;
     QStringList expected;
@@ -562,39 +563,41 @@ void TestAddFolder::filesInFolderAreEveryOpenableMatch()
     QElapsedTimer clock;
     clock.start();
     const QStringList names =
-        AddFolder::GetFilesInFolder(tree.path().chopped(1), QStringLiteral("*.mid"));
+        FolderSearch::GetFilesInFolder(tree.path().chopped(1), QStringLiteral("*.mid"));
     QVERIFY2(clock.elapsed() < 30000, "the listing must not wait on the FIFO");
     QCOMPARE(names, QStringList{QStringLiteral(".hidden.mid")} + expected +
                         QStringList{QStringLiteral("to-file.mid")});
 
     // "*.*" takes every openable file, with or without a dot in its name.
-    QVERIFY(AddFolder::GetFilesInFolder(tree.path(), QStringLiteral("*.*"))
+    QVERIFY(FolderSearch::GetFilesInFolder(tree.path(), QStringLiteral("*.*"))
                 .contains(QStringLiteral("noextension")));
 }
 
-void TestAddFolder::filesInFolderAreListedCaseInsensitively()
+void TestFolderSearch::filesInFolderAreListedCaseInsensitively()
 {
     Tree tree;
     for (const char* name : {"b.mid", "a.mid", "C.MID", "A.mid", "_x.mid", "a1.mid"})
         tree.file(QLatin1String(name));
     QCOMPARE(
-        AddFolder::GetFilesInFolder(tree.path(), QStringLiteral("*.mid")),
+        FolderSearch::GetFilesInFolder(tree.path(), QStringLiteral("*.mid")),
         QStringList({QStringLiteral("_x.mid"), QStringLiteral("A.mid"), QStringLiteral("a.mid"),
                      QStringLiteral("a1.mid"), QStringLiteral("b.mid"), QStringLiteral("C.MID")}));
 }
 
-void TestAddFolder::filesInFolderOfMissingOrEmptyFolderAreNone()
+void TestFolderSearch::filesInFolderOfMissingOrEmptyFolderAreNone()
 {
     Tree tree;
     tree.file(QStringLiteral("a.txt"));
-    QCOMPARE(AddFolder::GetFilesInFolder(tree.path(), QStringLiteral("*.mid")), QStringList());
-    QCOMPARE(AddFolder::GetFilesInFolder(tree.path(QStringLiteral("gone")), QStringLiteral("*.*")),
-             QStringList());
-    QCOMPARE(AddFolder::GetFilesInFolder(tree.path(QStringLiteral("a.txt")), QStringLiteral("*.*")),
-             QStringList());
+    QCOMPARE(FolderSearch::GetFilesInFolder(tree.path(), QStringLiteral("*.mid")), QStringList());
+    QCOMPARE(
+        FolderSearch::GetFilesInFolder(tree.path(QStringLiteral("gone")), QStringLiteral("*.*")),
+        QStringList());
+    QCOMPARE(
+        FolderSearch::GetFilesInFolder(tree.path(QStringLiteral("a.txt")), QStringLiteral("*.*")),
+        QStringList());
 }
 
-void TestAddFolder::openableFile_data()
+void TestFolderSearch::openableFile_data()
 {
     QTest::addColumn<QString>("relative");
     QTest::addColumn<bool>("openable");
@@ -608,7 +611,7 @@ void TestAddFolder::openableFile_data()
     QTest::newRow("file with a trailing separator") << "file.mid/" << false;
 }
 
-void TestAddFolder::openableFile()
+void TestFolderSearch::openableFile()
 {
     QFETCH(QString, relative);
     QFETCH(bool, openable);
@@ -619,12 +622,12 @@ void TestAddFolder::openableFile()
     tree.fifo(QStringLiteral("pipe"));
     tree.link(QStringLiteral("missing"), QStringLiteral("dangling"));
     tree.link(QStringLiteral("/dev/zero"), QStringLiteral("device"));
-    QCOMPARE(AddFolder::IsOpenableFile(tree.path(relative)), openable);
-    QVERIFY(!AddFolder::IsOpenableFile(QString()));
-    QVERIFY(!AddFolder::IsOpenableFile(tree.path(QStringLiteral("file.mid")) + QChar(u'\0')));
+    QCOMPARE(FolderSearch::IsOpenableFile(tree.path(relative)), openable);
+    QVERIFY(!FolderSearch::IsOpenableFile(QString()));
+    QVERIFY(!FolderSearch::IsOpenableFile(tree.path(QStringLiteral("file.mid")) + QChar(u'\0')));
 }
 
-void TestAddFolder::unreadableFileIsNotOpenable()
+void TestFolderSearch::unreadableFileIsNotOpenable()
 {
     if (!CanDropToNobody())
         QSKIP("needs root and setpriv to test as an unprivileged user");
@@ -637,7 +640,7 @@ void TestAddFolder::unreadableFileIsNotOpenable()
              QStringList{QStringLiteral("true")});
 }
 
-void TestAddFolder::treeFilesSkipTildeAndHiddenWritableFiles()
+void TestFolderSearch::treeFilesSkipTildeAndHiddenWritableFiles()
 {
     if (!CanDropToNobody())
         QSKIP("needs root and setpriv to have files that are read-only for the user");
@@ -669,9 +672,9 @@ int main(int argc, char** argv)
     const qsizetype child = arguments.indexOf(QStringLiteral("--child"));
     if (child >= 0)
         return RunChildJob(arguments.mid(child + 1));
-    TestAddFolder test;
+    TestFolderSearch test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_addfolder.moc"
+#include "tst_foldersearch.moc"

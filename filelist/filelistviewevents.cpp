@@ -1,6 +1,6 @@
-#include "filelist/listview1events.h"
+#include "filelist/filelistviewevents.h"
 
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -41,7 +41,7 @@ Qt::DropAction TakenAction(Qt::DropAction proposed, Qt::DropActions possible)
 
 } // namespace
 
-ListView1Events::ListView1Events(ListView1* list, Handlers handlers, QObject* parent)
+FileListViewEvents::FileListViewEvents(FileListView* list, Handlers handlers, QObject* parent)
     : QObject(parent), m_list(list), m_viewport(list->viewport()), m_handlers(std::move(handlers))
 {
     list->setDragEnabled(false);
@@ -57,7 +57,7 @@ ListView1Events::ListView1Events(ListView1* list, Handlers handlers, QObject* pa
             [this](QTreeWidgetItem* item, int) { Run(m_handlers.itemClick, item); });
 }
 
-bool ListView1Events::eventFilter(QObject* watched, QEvent* event)
+bool FileListViewEvents::eventFilter(QObject* watched, QEvent* event)
 {
     // Only the addresses are compared: events still arrive while the list is being destroyed.
     if (watched == m_viewport)
@@ -69,7 +69,7 @@ bool ListView1Events::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-bool ListView1Events::viewportEvent(QEvent* event)
+bool FileListViewEvents::viewportEvent(QEvent* event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -93,7 +93,7 @@ bool ListView1Events::viewportEvent(QEvent* event)
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
         Qt::DropAction effect = drag->proposedAction();
-        Run(m_handlers.oleDragOver, drag->mimeData(), effect);
+        Run(m_handlers.dragMove, drag->mimeData(), effect);
         effect = TakenAction(effect, drag->possibleActions());
         if (effect == Qt::IgnoreAction) {
             drag->setDropAction(Qt::IgnoreAction);
@@ -113,7 +113,7 @@ bool ListView1Events::viewportEvent(QEvent* event)
             drop->ignore();
             return true;
         }
-        Run(m_handlers.oleDragDrop, drop->mimeData());
+        Run(m_handlers.drop, drop->mimeData());
         drop->setDropAction(taken);
         drop->accept();
         return true;

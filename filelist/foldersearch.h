@@ -1,7 +1,7 @@
 #pragma once
 
+#include "convert/applicationerror.h"
 #include "convert/dialogs.h"
-#include "convert/errortrap.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,7 +9,7 @@
 
 // The folder tools: the folder picker, the level-by-level folder search and the listing of
 // one folder's files.
-namespace AddFolder {
+namespace FolderSearch {
 
 // Shows the folder picker opened on the start folder. Answers the chosen folder without a
 // trailing separator (except the root "/"), or "" when the user cancelled.
@@ -20,7 +20,7 @@ QString BrowseForFolder(tp::Dialogs& dialogs, const QString& prompt, const QStri
 // out hidden system folders, folders with bad names or too long paths, and folders reached
 // again through a link; drops folders that cannot be read. Failures are reported through the
 // reporter as the search's own; none leaves here.
-void GetSubDirectories2016(QStringList& folders, bool recurse, const tp::ErrorReporter& reporter);
+void AddSubFolders(QStringList& folders, bool recurse, const tp::ErrorReporter& reporter);
 
 // The names of the files directly in a folder that match the wildcard pattern and can be
 // opened, hidden files included, folders never.
@@ -55,4 +55,4 @@ void AddTreeFiles(const std::function<void(const QString& path)>& append, const 
                   const QString& pattern, tp::ErrorTrap& trap,
                   const tp::ErrorReporter& searchReporter, int firstLine);
 
-} // namespace AddFolder
+} // namespace FolderSearch

@@ -1,13 +1,13 @@
-#include "convert/bit.h"
+#include "convert/bitrate.h"
 
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
 
-namespace Bit {
+namespace Bitrate {
 
 QStringList BitrateEntries()
 {
@@ -110,7 +110,7 @@ double LenientNumber(const QString& text)
     return value;
 }
 
-std::int16_t changeKBPS(const QString& text)
+std::int16_t BitrateNumber(const QString& text)
 {
     QString bare = text;
     bare.remove(QStringLiteral("kbps"), Qt::CaseInsensitive);
@@ -126,4 +126,4 @@ std::int16_t changeKBPS(const QString& text)
     return static_cast<std::int16_t>(rounded);
 }
 
-} // namespace Bit
+} // namespace Bitrate

@@ -1,6 +1,6 @@
 #include "app/cursorfile.h"
-#include "app/form1.h"
-#include "filelist/listview1.h"
+#include "app/mainwindow.h"
+#include "filelist/filelistview.h"
 
 #include <QEvent>
 #include <QGroupBox>
@@ -22,7 +22,7 @@ std::optional<QCursor> Pointer::Shape(int pointer, const std::optional<QCursor>&
     }
 }
 
-void Form1::setMousePointer(int pointer)
+void MainWindow::setMousePointer(int pointer)
 {
     m_mousePointer = pointer;
     applyPointer();
@@ -30,7 +30,7 @@ void Form1::setMousePointer(int pointer)
 
 // The window's pointer shows over the whole window, controls included. The default pointer
 // gives every control its own pointer back (the text box its I-beam).
-void Form1::applyPointer()
+void MainWindow::applyPointer()
 {
     const std::optional<QCursor> shown =
         Pointer::Shape(m_mousePointer, m_mouseIcon, Qt::PointingHandCursor);
@@ -52,55 +52,55 @@ void Form1::applyPointer()
     }
 }
 
-void Form1::hoverReset()
+void MainWindow::hoverReset()
 {
     if (m_mousePointer != Pointer::Hourglass)
         setMousePointer(Pointer::Default);
 }
 
-void Form1::Form_MouseMove()
+void MainWindow::windowHovered()
 {
     hoverReset();
 }
 
-void Form1::Frame1_MouseMove()
+void MainWindow::saveOptionFrameHovered()
 {
     hoverReset();
 }
 
-void Form1::Frame2_MouseMove()
+void MainWindow::bitrateFrameHovered()
 {
     hoverReset();
 }
 
-void Form1::Frame3_MouseMove()
+void MainWindow::outputFolderFrameHovered()
 {
     hoverReset();
 }
 
-void Form1::Text1_MouseMove()
+void MainWindow::outputFolderBoxHovered()
 {
     hoverReset();
 }
 
-void Form1::PushButton_MouseMove()
+void MainWindow::buttonHovered()
 {
     if (m_mousePointer != Pointer::Hourglass)
         setMousePointer(Pointer::Custom);
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::MouseMove)
         return QWidget::eventFilter(watched, event);
-    if (watched == Frame1)
-        Frame1_MouseMove();
-    else if (watched == Frame2)
-        Frame2_MouseMove();
-    else if (watched == Frame3)
-        Frame3_MouseMove();
-    else if (watched == Text1)
-        Text1_MouseMove();
+    if (watched == saveOptionFrame)
+        saveOptionFrameHovered();
+    else if (watched == bitrateFrame)
+        bitrateFrameHovered();
+    else if (watched == outputFolderFrame)
+        outputFolderFrameHovered();
+    else if (watched == outputFolderBox)
+        outputFolderBoxHovered();
     // The options, the bitrate list and the bar leave the pointer as it is; their moves are
     // not passed on to the frame beneath.
     else if (static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) {
@@ -110,8 +110,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::mouseMoveEvent(QMouseEvent* event)
+void MainWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    Form_MouseMove();
+    windowHovered();
     QWidget::mouseMoveEvent(event);
 }

@@ -1,7 +1,7 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "convert/platform.h"
-#include "filelist/addfolder.h"
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
+#include "filelist/foldersearch.h"
 
 #include <QLineEdit>
 
@@ -23,7 +23,7 @@ QString ExtensionPrompt()
 
 } // namespace
 
-void Form1::PushButton3_Click()
+void MainWindow::addAllFilesInFolder()
 {
     tp::ErrorTrap trap = this->trap(QStringLiteral("PushButton3_Click"));
 
@@ -42,7 +42,7 @@ void Form1::PushButton3_Click()
 
     QString chosen;
     trap.at(104, [&] {
-        chosen = AddFolder::BrowseForFolder(
+        chosen = FolderSearch::BrowseForFolder(
             dialogs(), FolderPrompt(),
             settings().GetSetting(SettingKeys::LastFolder, SettingDefaults::LastFolder));
     });
@@ -54,13 +54,13 @@ void Form1::PushButton3_Click()
     trap.at(334, [&] { settings().SaveSetting(SettingKeys::LastFolder, lastFolder); });
 
     trap.at(112, [&] { setMousePointer(Pointer::Hourglass); });
-    AddFolder::AddTreeFiles([this](const QString& path) { listView1->append(path); }, chosen,
-                            QStringLiteral("*.") + extension, trap, reporter(),
-                            TreeSearchFirstLine);
+    FolderSearch::AddTreeFiles([this](const QString& path) { fileList->append(path); }, chosen,
+                               QStringLiteral("*.") + extension, trap, reporter(),
+                               TreeSearchFirstLine);
     trap.at(136, [&] { setMousePointer(Pointer::Default); });
 }
 
-void Form1::PushButton7_Click()
+void MainWindow::browseForOutputFolder()
 {
     tp::ErrorTrap trap = this->trap(QStringLiteral("PushButton7_Click"));
 
@@ -68,7 +68,7 @@ void Form1::PushButton7_Click()
     trap.at(100, [&] {
         const QString lastFolder =
             settings().GetSetting(SettingKeys::LastFolderDot, SettingDefaults::LastFolderDot);
-        chosen = AddFolder::BrowseForFolder(dialogs(), FolderPrompt(), lastFolder);
+        chosen = FolderSearch::BrowseForFolder(dialogs(), FolderPrompt(), lastFolder);
     });
     bool stop = true;
     trap.at(102, [&] { stop = chosen.isEmpty(); });
@@ -80,7 +80,7 @@ void Form1::PushButton7_Click()
         endsWithSeparator = chosen.endsWith(Platform::NativeSeparator);
     });
     if (!endsWithSeparator)
-        trap.at(106, [&] { Text1->setText(chosen + Platform::NativeSeparator); });
+        trap.at(106, [&] { outputFolderBox->setText(chosen + Platform::NativeSeparator); });
     else
-        trap.at(108, [&] { Text1->setText(chosen); });
+        trap.at(108, [&] { outputFolderBox->setText(chosen); });
 }

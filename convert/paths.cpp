@@ -1,6 +1,6 @@
-#include "convert/main_paths.h"
+#include "convert/paths.h"
 
-#include "convert/errortrap.h"
+#include "convert/applicationerror.h"
 
 #include <QFile>
 #include <QTemporaryFile>
@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace Main {
+namespace Paths {
 
 namespace {
 
@@ -192,4 +192,4 @@ void WriteFileAtomically(const QByteArray& bytes, const QString& path,
     partial.setAutoRemove(false);
 }
 
-} // namespace Main
+} // namespace Paths

@@ -27,7 +27,7 @@ using ErrorReporter =
 QString ApplicationErrorText(const QString& description, const QString& location, int line);
 
 // Location texts of the trapped operations.
-QString FormLocation(const QString& procedure);
+QString WindowLocation(const QString& procedure);
 QString FolderSearchLocation();
 
 // The error trap of one operation. Each statement runs through at(): a failure is reported

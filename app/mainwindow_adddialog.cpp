@@ -1,9 +1,9 @@
-#include "app/form1.h"
-#include "convert/main_paths.h"
-#include "filelist/listview1.h"
+#include "app/mainwindow.h"
+#include "convert/paths.h"
+#include "filelist/filelistview.h"
 #include "filelist/opendialog.h"
 
-void Form1::PushButton1_Click()
+void MainWindow::addFiles()
 {
     tp::ErrorTrap trap = this->trap(QStringLiteral("PushButton1_Click"));
     OpenFilesDialog CommonDialog1;
@@ -44,7 +44,7 @@ void Form1::PushButton1_Click()
     if (single) {
         QString path;
         trap.at(120, [&] { path = parts.first(); });
-        trap.at(122, [&] { listView1->append(path); });
+        trap.at(122, [&] { fileList->append(path); });
         return;
     }
 
@@ -59,7 +59,7 @@ void Form1::PushButton1_Click()
     for (qsizetype name = first; name <= last; ++name) {
         QString path;
         trap.at(136, [&] { path = parts.at(0) + Platform::NativeSeparator + parts.at(name); });
-        trap.at(138, [&] { path = Main::CollapseBackslashes(path); });
-        trap.at(140, [&] { listView1->append(path); });
+        trap.at(138, [&] { path = Paths::CollapseBackslashes(path); });
+        trap.at(140, [&] { fileList->append(path); });
     }
 }

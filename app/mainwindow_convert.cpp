@@ -1,14 +1,14 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/progressbar.h"
-#include "convert/bit.h"
+#include "convert/bitrate.h"
 #include "convert/conversion.h"
 #include "convert/job.h"
-#include "convert/main_paths.h"
+#include "convert/paths.h"
 #include "convert/platform.h"
 #include "convert/runner.h"
 #include "convert/staging.h"
 #include "convert/workspace.h"
-#include "filelist/listview1.h"
+#include "filelist/filelistview.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -22,22 +22,22 @@ namespace {
 constexpr int Hidden = 0;
 
 // How a tool's wait shows on the bar: from the bar's text and value and the list's count now.
-Runner::Options BarWait(Form1& form)
+Runner::Options BarWait(MainWindow& form)
 {
     Runner::Options wait;
     wait.windowStyle = Hidden;
-    wait.progressBar = form.ProgressBar1;
-    wait.baseText = form.ProgressBar1->Text();
-    wait.startValue = form.ProgressBar1->Value();
-    wait.entryCount = form.listView1->count();
+    wait.progressBar = form.progressBar;
+    wait.baseText = form.progressBar->Text();
+    wait.startValue = form.progressBar->Value();
+    wait.entryCount = form.fileList->count();
     return wait;
 }
 
 // One pass of the run over list entry i, lines 126 to 166. Failures of its statements are
 // reported through the trap and the pass goes on; an entry that did not become an MP3 file is
 // added to the failures.
-void ConvertEntry(Form1& form, tp::ErrorTrap& trap, Workspace& workspace, int i, QStringList& taken,
-                  QList<Conversion::FailedEntry>& failures)
+void ConvertEntry(MainWindow& form, tp::ErrorTrap& trap, Workspace& workspace, int i,
+                  QStringList& taken, QList<Conversion::FailedEntry>& failures)
 {
     QString source;
     QString mp3;
@@ -48,37 +48,37 @@ void ConvertEntry(Form1& form, tp::ErrorTrap& trap, Workspace& workspace, int i,
     trap.at(130, [&] {
         // An entry removed during the run leaves fewer entries than passes: the last passes find
         // nothing, and the run names the entries that no pass took when it ends.
-        if (i > form.listView1->count())
+        if (i > form.fileList->count())
             return;
-        source = form.listView1->entryText(i);
+        source = form.fileList->entryText(i);
         taken.append(source);
         present = true;
     });
     if (!present)
         return;
     trap.at(132, [&] {
-        const double count = form.listView1->count();
-        form.ProgressBar1->SetValue(i / count * 100);
+        const double count = form.fileList->count();
+        form.progressBar->SetValue(i / count * 100);
     });
     trap.at(134, [&] {
-        form.ProgressBar1->setText(QStringLiteral("Processing: ") + Main::FileNameOfPath(source));
+        form.progressBar->setText(QStringLiteral("Processing: ") + Paths::FileNameOfPath(source));
     });
     trap.at(136, [&] { Platform::PumpEvents(); });
 
-    bool option1 = false;
-    bool option2 = false;
-    trap.at(138, [&] { option1 = form.Option1->isChecked(); });
-    if (option1) {
+    bool saveToFolder = false;
+    bool saveBesideSource = false;
+    trap.at(138, [&] { saveToFolder = form.saveToFolderOption->isChecked(); });
+    if (saveToFolder) {
         trap.at(140, [&] {
-            mp3 = Conversion::Mp3Path(form.Text1->text(), Conversion::BaseName(source),
-                                      form.Combo1->currentText());
+            mp3 = Conversion::Mp3Path(form.outputFolderBox->text(), Conversion::BaseName(source),
+                                      form.bitrateBox->currentText());
         });
     } else {
-        trap.at(142, [&] { option2 = form.Option2->isChecked(); });
-        if (option2)
+        trap.at(142, [&] { saveBesideSource = form.saveBesideSourceOption->isChecked(); });
+        if (saveBesideSource)
             trap.at(144, [&] {
-                mp3 = Conversion::Mp3Path(Main::FolderOfPath(source), Conversion::BaseName(source),
-                                          form.Combo1->currentText());
+                mp3 = Conversion::Mp3Path(Paths::FolderOfPath(source), Conversion::BaseName(source),
+                                          form.bitrateBox->currentText());
             });
     }
     std::optional<Conversion::Job> job;
@@ -98,7 +98,7 @@ void ConvertEntry(Form1& form, tp::ErrorTrap& trap, Workspace& workspace, int i,
         cannot = QStringLiteral("it lies in the temporary folder under the name of its own "
                                 "temporary WAV file");
     if (!cannot.isEmpty()) {
-        failures.append({Main::FileNameOfPath(source), cannot});
+        failures.append({Paths::FileNameOfPath(source), cannot});
         return;
     }
 
@@ -121,7 +121,7 @@ void ConvertEntry(Form1& form, tp::ErrorTrap& trap, Workspace& workspace, int i,
                 [&] { program = Staging::RunnableProgram(Staging::Resource::Encoder, workspace); });
         int bitrate = 0;
         trap.at(160, [&] {
-            bitrate = Bit::changeKBPS(form.Combo1->currentText());
+            bitrate = Bitrate::BitrateNumber(form.bitrateBox->currentText());
             wait = BarWait(form);
         });
         trap.at(162, [&] { job->encode(program, bitrate, wait); });
@@ -131,7 +131,7 @@ void ConvertEntry(Form1& form, tp::ErrorTrap& trap, Workspace& workspace, int i,
     trap.at(166, [&] {
         const Conversion::Outcome outcome = job->finish();
         if (!outcome.converted())
-            failures.append({Main::FileNameOfPath(source), outcome.reason});
+            failures.append({Paths::FileNameOfPath(source), outcome.reason});
     });
 }
 
@@ -155,7 +155,7 @@ void RemoveStagedTools(tp::ErrorTrap& trap, Workspace& workspace)
 {
     int line = 170;
     for (const QString& name : Staging::StagedNames()) {
-        trap.at(line, [&] { Main::DeleteFileQuiet(workspace.filePath(name)); });
+        trap.at(line, [&] { Paths::DeleteFileQuiet(workspace.filePath(name)); });
         line += 2;
     }
     workspace.remove();
@@ -163,36 +163,39 @@ void RemoveStagedTools(tp::ErrorTrap& trap, Workspace& workspace)
 
 } // namespace
 
-void Form1::PushButton2_Click()
+void MainWindow::startConverting()
 {
     tp::ErrorTrap trap = this->trap(QStringLiteral("PushButton2_Click"));
 
     bool running = false;
-    trap.at(100, [&] { running = IsConverting; });
+    trap.at(100, [&] { running = m_converting; });
     if (running)
         return;
-    trap.at(102, [&] { IsConverting = true; });
+    trap.at(102, [&] { m_converting = true; });
 
     bool empty = false;
-    trap.at(104, [&] { empty = listView1->count() == 0; });
+    trap.at(104, [&] { empty = fileList->count() == 0; });
     if (empty) {
         trap.at(188, [&] {
             dialogs().messageBox(QStringLiteral("No files added."), appTitle(),
                                  tp::MessageButtons::Ok, tp::MessageIcon::None);
         });
-        trap.at(190, [&] { IsConverting = false; });
+        trap.at(190, [&] { m_converting = false; });
         return;
     }
 
     bool folderUsable = false;
-    trap.at(106, [&] { folderUsable = Main::FolderExists(Text1->text()) || Option2->isChecked(); });
+    trap.at(106, [&] {
+        folderUsable =
+            Paths::FolderExists(outputFolderBox->text()) || saveBesideSourceOption->isChecked();
+    });
     if (!folderUsable) {
         trap.at(186, [&] {
             dialogs().messageBox(
                 QStringLiteral("Folder does not exist. Please select another folder."), appTitle(),
                 tp::MessageButtons::Ok, tp::MessageIcon::None);
         });
-        trap.at(190, [&] { IsConverting = false; });
+        trap.at(190, [&] { m_converting = false; });
         return;
     }
 
@@ -204,9 +207,9 @@ void Form1::PushButton2_Click()
     int entryCount = 0;
     QStringList atStart;
     trap.at(124, [&] {
-        entryCount = listView1->count();
+        entryCount = fileList->count();
         for (int i = 1; i <= entryCount; ++i)
-            atStart.append(listView1->entryText(i));
+            atStart.append(fileList->entryText(i));
     });
     QStringList taken;
     QList<Conversion::FailedEntry> failures;
@@ -214,19 +217,19 @@ void Form1::PushButton2_Click()
         ConvertEntry(*this, trap, workspace, i, taken, failures);
     trap.at(166, [&] {
         QStringList now;
-        for (int i = 1; i <= listView1->count(); ++i)
-            now.append(listView1->entryText(i));
+        for (int i = 1; i <= fileList->count(); ++i)
+            now.append(fileList->entryText(i));
         failures.append(Conversion::MissedEntries(atStart, taken, now));
     });
 
     trap.at(168, [&] { Platform::PumpEvents(); });
     RemoveStagedTools(trap, workspace);
     trap.at(178, [&] { setMousePointer(Pointer::Default); });
-    trap.at(180, [&] { ProgressBar1->SetValue(0); });
-    trap.at(182, [&] { ProgressBar1->setText(QStringLiteral("Progress Bar")); });
+    trap.at(180, [&] { progressBar->SetValue(0); });
+    trap.at(182, [&] { progressBar->setText(QStringLiteral("Progress Bar")); });
     trap.at(184, [&] {
         dialogs().messageBox(Conversion::FinalMessage(failures), appTitle(), tp::MessageButtons::Ok,
                              tp::MessageIcon::None);
     });
-    trap.at(190, [&] { IsConverting = false; });
+    trap.at(190, [&] { m_converting = false; });
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "app/settings.h"
 #include "scripteddialogs.h"
 
@@ -10,22 +10,22 @@
 
 // A main window for a test: scripted dialogs, a settings file of its own in a temporary
 // folder, a random draw that never visits the web site, and the program's own folder.
-struct TestForm
+struct TestWindow
 {
     QTemporaryDir folder;
     ScriptedDialogs dialogs;
     std::unique_ptr<SettingsStore> settings;
     double randomFraction = 0.5;
     QString desktop;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 
-    TestForm();
+    TestWindow();
     // The folder that holds the program's own files: the test program's folder, or the one
     // named by TUNEPRESS_TEST_PROGRAM_DIR (an installed copy, for the installation test).
     static QString ProgramFolder();
 
-    // Creates the window; call Form_Load() yourself or use load().
-    Form1& create(const QString& programFolder = ProgramFolder());
-    Form1& load(const QString& programFolder = ProgramFolder());
+    // Creates the window; call startUp() yourself or use load().
+    MainWindow& create(const QString& programFolder = ProgramFolder());
+    MainWindow& load(const QString& programFolder = ProgramFolder());
     QString settingsFile() const;
 };

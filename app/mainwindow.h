@@ -2,8 +2,8 @@
 
 #include "app/settings.h"
 #include "app/skinframework.h"
+#include "convert/applicationerror.h"
 #include "convert/dialogs.h"
-#include "convert/errortrap.h"
 
 #include <QCursor>
 #include <QHash>
@@ -20,13 +20,13 @@ class QMimeData;
 class QPushButton;
 class QRadioButton;
 class QTreeWidgetItem;
-class ListView1;
+class FileListView;
 class ProgressBar;
 class PushButton;
 
 // What the main window is given from outside: its dialogs, its settings store, the random
 // source of the start-up visit and the folder that holds the program's own files.
-struct Form1Environment
+struct MainWindowEnvironment
 {
     tp::Dialogs* dialogs = nullptr;
     SettingsStore* settings = nullptr;
@@ -51,81 +51,81 @@ std::optional<QCursor> Shape(int pointer, const std::optional<QCursor>& icon,
 } // namespace Pointer
 
 // The main window. Its event handlers carry the control's name and the event's name.
-class Form1 : public QWidget
+class MainWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit Form1(Form1Environment environment, QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(MainWindowEnvironment environment, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Start-up: runs before the window is first shown.
-    void Form_Load();
+    void startUp();
 
     // The window's pointer, which is also its busy marker (Pointer::Hourglass).
-    int MousePointer() const { return m_mousePointer; }
+    int mousePointer() const { return m_mousePointer; }
     void setMousePointer(int pointer);
-    const std::optional<QCursor>& MouseIcon() const { return m_mouseIcon; }
+    const std::optional<QCursor>& mouseIcon() const { return m_mouseIcon; }
 
     QString appTitle() const { return m_appTitle; }
-    bool isConverting() const { return IsConverting; }
+    bool isConverting() const { return m_converting; }
 
     // Controls, named as the window's design names them.
-    QPushButton* Command1 = nullptr;
-    ListView1* listView1 = nullptr;
-    ProgressBar* ProgressBar1 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QComboBox* Combo1 = nullptr;
-    PushButton* PushButton1 = nullptr;
-    PushButton* PushButton2 = nullptr;
-    PushButton* PushButton3 = nullptr;
-    PushButton* PushButton4 = nullptr;
-    PushButton* PushButton5 = nullptr;
-    PushButton* PushButton7 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QRadioButton* Option1 = nullptr;
-    QRadioButton* Option2 = nullptr;
-    SkinFramework SkinFramework1;
+    QPushButton* topOfWindowButton = nullptr;
+    FileListView* fileList = nullptr;
+    ProgressBar* progressBar = nullptr;
+    QGroupBox* saveOptionFrame = nullptr;
+    QGroupBox* bitrateFrame = nullptr;
+    QGroupBox* outputFolderFrame = nullptr;
+    QComboBox* bitrateBox = nullptr;
+    PushButton* addFilesButton = nullptr;
+    PushButton* startButton = nullptr;
+    PushButton* addFolderButton = nullptr;
+    PushButton* clearListButton = nullptr;
+    PushButton* samplesButton = nullptr;
+    PushButton* browseButton = nullptr;
+    QLineEdit* outputFolderBox = nullptr;
+    QRadioButton* saveToFolderOption = nullptr;
+    QRadioButton* saveBesideSourceOption = nullptr;
+    SkinFramework skinFramework;
 
     // Click handlers of the push buttons.
-    void PushButton1_Click();
-    void PushButton2_Click();
-    void PushButton3_Click();
-    void PushButton4_Click();
-    void PushButton5_Click();
-    void PushButton7_Click();
+    void addFiles();
+    void startConverting();
+    void addAllFilesInFolder();
+    void clearList();
+    void loadSamples();
+    void browseForOutputFolder();
 
     // Change handlers of the output options.
-    void Combo1_Change();
-    void Combo1_Click();
-    void Text1_Change();
-    void Option1_Click();
-    void Option2_Click();
+    void bitrateChanged();
+    void bitrateClicked();
+    void outputFolderEdited();
+    void saveToFolderChosen();
+    void saveBesideSourceChosen();
 
     // Pointer handlers.
-    void Form_MouseMove();
-    void Frame1_MouseMove();
-    void Frame2_MouseMove();
-    void Frame3_MouseMove();
-    void Text1_MouseMove();
-    void PushButton_MouseMove();
+    void windowHovered();
+    void saveOptionFrameHovered();
+    void bitrateFrameHovered();
+    void outputFolderFrameHovered();
+    void outputFolderBoxHovered();
+    void buttonHovered();
 
     // The file list's handlers.
-    void ListView1_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
-    void ListView1_DblClick();
-    void ListView1_MouseDown();
-    void ListView1_ItemClick(QTreeWidgetItem* item);
-    void ListView1_MouseMove(const QPoint& viewportPosition);
-    void ListView1_MouseUp();
-    void ListView1_OLEDragOver(const QMimeData* data, Qt::DropAction& effect);
-    void ListView1_OLEDragDrop(const QMimeData* data);
+    void fileListKeyPressed(int keyCode, Qt::KeyboardModifiers shift);
+    void fileListDoubleClicked();
+    void fileListPressed();
+    void fileListItemClicked(QTreeWidgetItem* item);
+    void fileListMouseMoved(const QPoint& viewportPosition);
+    void fileListReleased();
+    void fileListDragMoved(const QMimeData* data, Qt::DropAction& effect);
+    void fileListDropped(const QMimeData* data);
 
     // The list's own pointer, shown over the list while the window's pointer is the default.
-    int ListView1_MousePointer() const { return m_listView1Pointer; }
-    void setListView1MousePointer(int pointer);
-    const std::optional<QCursor>& ListView1_MouseIcon() const { return m_listView1Icon; }
+    int fileListPointer() const { return m_fileListPointer; }
+    void setFileListPointer(int pointer);
+    const std::optional<QCursor>& fileListPointerIcon() const { return m_fileListIcon; }
 
     // The settings, the dialogs and the program folder the window works with.
     SettingsStore& settings() const { return *m_env.settings; }
@@ -149,7 +149,7 @@ protected:
 private:
     void createControls();
     void connectHandlers();
-    void connectListView1();
+    void connectFileList();
     void ApplySkin();
     QString DefaultOutputFolder() const;
     void applyPointer();
@@ -157,19 +157,19 @@ private:
     void setOptionValue(QRadioButton* option, bool selected);
     void saveOptions();
 
-    Form1Environment m_env;
+    MainWindowEnvironment m_env;
     int m_mousePointer = Pointer::Default;
     std::optional<QCursor> m_mouseIcon;
     QHash<QWidget*, std::optional<QCursor>> m_ownCursors;
     QString m_appTitle;
 
     // The conversion run's guard against a second start.
-    bool IsConverting = false;
+    bool m_converting = false;
 
     // Reordering state of the file list.
-    bool Dragging = false;
-    QPersistentModelIndex DragItem;
-    QPersistentModelIndex HitItem;
-    int m_listView1Pointer = Pointer::Default;
-    std::optional<QCursor> m_listView1Icon;
+    bool m_reordering = false;
+    QPersistentModelIndex m_draggedEntry;
+    QPersistentModelIndex m_entryUnderPointer;
+    int m_fileListPointer = Pointer::Default;
+    std::optional<QCursor> m_fileListIcon;
 };

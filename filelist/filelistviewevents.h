@@ -6,7 +6,7 @@
 
 class QMimeData;
 class QTreeWidgetItem;
-class ListView1;
+class FileListView;
 
 // Carries the list's Qt events to the window's list handlers: a press, the click on an entry
 // that follows it once the press has selected the entry, moves, releases, double-clicks, key
@@ -15,7 +15,7 @@ class ListView1;
 // Moves with a button held are not passed on to the list, so the list neither selects by
 // dragging nor scrolls by itself: the window's reordering decides both. Drags are answered
 // here alone; the list never starts a drag of its own.
-class ListView1Events : public QObject
+class FileListViewEvents : public QObject
 {
     Q_OBJECT
 
@@ -29,12 +29,12 @@ public:
         std::function<void()> dblClick;
         std::function<void(int key, Qt::KeyboardModifiers modifiers)> keyDown;
         // Sets effect to Qt::IgnoreAction to refuse what is dragged.
-        std::function<void(const QMimeData* data, Qt::DropAction& effect)> oleDragOver;
-        std::function<void(const QMimeData* data)> oleDragDrop;
+        std::function<void(const QMimeData* data, Qt::DropAction& effect)> dragMove;
+        std::function<void(const QMimeData* data)> drop;
     };
 
     // Installs itself on the list and its viewport; lives as long as the parent.
-    ListView1Events(ListView1* list, Handlers handlers, QObject* parent);
+    FileListViewEvents(FileListView* list, Handlers handlers, QObject* parent);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -42,7 +42,7 @@ protected:
 private:
     bool viewportEvent(QEvent* event);
 
-    ListView1* m_list;
+    FileListView* m_list;
     QObject* m_viewport;
     Handlers m_handlers;
 };

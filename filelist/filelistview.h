@@ -10,12 +10,12 @@
 // position API below is always exact, also while a batch waits; code that reaches the tree's
 // own items directly (topLevelItem, itemAt, the model) sees appended entries only after that,
 // or after flushAppends().
-class ListView1 : public QTreeWidget
+class FileListView : public QTreeWidget
 {
     Q_OBJECT
 
 public:
-    explicit ListView1(QWidget* parent = nullptr);
+    explicit FileListView(QWidget* parent = nullptr);
 
     void append(const QString& path);
     int count() const;
