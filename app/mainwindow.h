@@ -147,6 +147,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    // The checks before a run, lines 100 to 106; a run turned away says why and ends.
+    bool mayStartConverting(tp::ErrorTrap& trap);
     void createControls();
     void connectHandlers();
     void connectFileList();

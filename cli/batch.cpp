@@ -50,8 +50,8 @@ void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic
 {
     QElapsedTimer timer;
     timer.start();
-    Conversion::Job job({entry.source, entry.mp3, settings.bitrate, settings.workFolder});
-    job.renderIntoEncoder(settings.renderer, settings.encoder, &cancel);
+    Conversion::Job job({entry.source, entry.mp3, settings.workFolder});
+    job.renderIntoEncoder(settings.renderer, settings.encoder, settings.bitrate, &cancel);
     if (settings.tags)
         job.finishWith([&](const QString& partialMp3) {
             Id3Tag::Write(partialMp3, MidiText::ReadFile(entry.source),

@@ -1,10 +1,10 @@
 #include "convert/id3tag.h"
 
 #include "convert/applicationerror.h"
+#include "convert/paths.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tbytevectorstream.h>
@@ -74,8 +74,8 @@ QByteArray ReadMp3(const QString& path)
 
 void Write(const QString& mp3Path, const MidiText::Texts& texts, const QString& fallbackTitle)
 {
-    // TagLib works on a copy in memory; the file itself changes only through QSaveFile, which
-    // checks every write and replaces the file only when the whole copy is on disk.
+    // TagLib works on a copy in memory; the file itself is replaced only once the whole tagged
+    // copy is on disk.
     TagLib::ByteVectorStream stream([&] {
         const QByteArray bytes = ReadMp3(mp3Path);
         return TagLib::ByteVector(bytes.constData(), uint(bytes.size()));
@@ -95,11 +95,13 @@ void Write(const QString& mp3Path, const MidiText::Texts& texts, const QString& 
     if (!QFileInfo(mp3Path).isWritable())
         Fail(QStringLiteral("the file is read-only"));
     const TagLib::ByteVector& tagged = *stream.data();
-    QSaveFile out(mp3Path);
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(tagged.data(), qint64(tagged.size())) != qint64(tagged.size()) || !out.commit())
-        Fail(QStringLiteral("the file could not be saved (") + out.errorString() +
+    try {
+        Paths::WriteFileAtomically(QByteArray(tagged.data(), qsizetype(tagged.size())), mp3Path,
+                                   QFile::permissions(mp3Path));
+    } catch (const tp::ApplicationError& error) {
+        Fail(QStringLiteral("the file could not be saved (") + error.description() +
              QLatin1Char(')'));
+    }
 }
 
 } // namespace Id3Tag

@@ -53,11 +53,6 @@ Job::~Job()
     }
 }
 
-void Job::clearWav()
-{
-    Paths::DeleteFileQuiet(m_wav);
-}
-
 void Job::clearPartialMp3()
 {
     Paths::DeleteFileQuiet(m_partial);
@@ -95,7 +90,7 @@ void Job::removeWav()
     Paths::DeleteFileQuiet(m_wav);
 }
 
-void Job::renderIntoEncoder(const QString& renderer, const QString& encoder,
+void Job::renderIntoEncoder(const QString& renderer, const QString& encoder, int bitrate,
                             const std::atomic<bool>* cancel)
 {
     m_facts.piped = true;
@@ -106,7 +101,7 @@ void Job::renderIntoEncoder(const QString& renderer, const QString& encoder,
     WavStream stream;
     const Runner::Piped piped = Runner::RunPiped(
         Staging::RendererCommand(renderer, m_request.workFolder, m_request.source, QString()),
-        Staging::EncoderCommand(encoder, m_request.bitrate, QString(), m_partial),
+        Staging::EncoderCommand(encoder, bitrate, QString(), m_partial),
         [&](QByteArrayView bytes) { stream.feed(bytes); }, cancel);
     m_facts.rendered = piped.producer;
     m_facts.encoded = piped.consumer;
@@ -137,12 +132,13 @@ Outcome Job::finish()
     if (outcome.reason.isEmpty()) {
         // Replaces an earlier file of that name in one step: whoever looks sees the old file
         // or the new one, never a part of either.
-        if (std::rename(QFile::encodeName(m_partial).constData(),
-                        QFile::encodeName(m_request.mp3Path).constData()) == 0)
+        try {
+            Paths::PutInPlace(m_partial, m_request.mp3Path);
             outcome.mp3 = m_request.mp3Path;
-        else
-            outcome.reason = QStringLiteral("the MP3 file could not be put in place: ") +
-                             QString::fromLocal8Bit(std::strerror(errno));
+        } catch (const tp::ApplicationError& error) {
+            outcome.reason =
+                QStringLiteral("the MP3 file could not be put in place: ") + error.description();
+        }
     }
     if (!outcome.converted()) {
         Paths::DeleteFileQuiet(m_partial);

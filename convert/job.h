@@ -16,7 +16,6 @@ struct Request
     QString source;
     // Where the MP3 file goes; it takes this name only once the entry is converted.
     QString mp3Path;
-    int bitrate = 128;
     // The folder of the run's own files (its workspace): the renderer's configuration and the
     // temporary WAV file.
     QString workFolder;
@@ -50,8 +49,6 @@ public:
     const QString& partialMp3Path() const { return m_partial; }
 
     // Step by step, each step throwing tp::ApplicationError when it cannot be done:
-    // removes a WAV file left at the WAV path;
-    void clearWav();
     // removes a file left at the temporary MP3 name;
     void clearPartialMp3();
     // renders the source to the WAV path with the renderer program (a source that is not a
@@ -61,7 +58,7 @@ public:
     bool renderedMusic() const;
     // encodes the WAV file to the temporary MP3 name;
     void encode(const QString& program, int bitrate, const Runner::Options& wait);
-    // removes the WAV file;
+    // removes the WAV file, before rendering one left there, after encoding the one made;
     void removeWav();
     // runs a last step on the encoded temporary file (such as writing a tag); a step that
     // throws fails the entry with its reason;
@@ -73,7 +70,7 @@ public:
     // Renders straight into the encoder, both at once, without a WAV file on disk: the renderer
     // and encoder programs given, the renderer's configuration in the request's work folder.
     // Stops both tools when cancel becomes true.
-    void renderIntoEncoder(const QString& renderer, const QString& encoder,
+    void renderIntoEncoder(const QString& renderer, const QString& encoder, int bitrate,
                            const std::atomic<bool>* cancel = nullptr);
 
 private:

@@ -125,13 +125,8 @@ void WriteBytesIfMissing(const QByteArray& bytes, const QString& path,
 
 void WriteTextFile(const QString& text, const QString& path)
 {
-    // A file that is replaced keeps the permissions it had.
-    QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    struct stat facts = {};
-    if (StatPath(path, facts) && S_ISREG(facts.st_mode))
-        permissions = QFile::permissions(path);
-    WriteFileAtomically((text + QStringLiteral("\r\n")).toUtf8(), path, permissions,
-                        Placement::Replace);
+    WriteFileAtomically((text + QStringLiteral("\r\n")).toUtf8(), path,
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner, Placement::Replace);
 }
 
 void WriteFileAtomically(const QByteArray& bytes, const QString& path,
@@ -165,31 +160,54 @@ void WriteFileAtomically(const QByteArray& bytes, const QString& path,
     }
     if (!partial.setPermissions(permissions))
         throw failure(partial.errorString());
+    partial.close();
+    try {
+        PutInPlace(partial.fileName(), path, placement);
+    } catch (const tp::ApplicationError& error) {
+        throw failure(error.description());
+    }
+    partial.setAutoRemove(false);
+}
+
+void PutInPlace(const QString& temporary, const QString& path, Placement placement)
+{
+    const auto failure = [](int error) { return tp::ApplicationError(SystemErrorText(error)); };
+    const QByteArray from = QFile::encodeName(temporary);
+    const QByteArray to = QFile::encodeName(path);
     // The data must be on disk before the name is, or a crash could leave a short file under
     // the final name.
-    if (::fsync(partial.handle()) != 0)
-        throw failure(SystemErrorText(errno));
-    partial.close();
+    const int descriptor = ::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (descriptor < 0)
+        throw failure(errno);
+    const bool synced = ::fsync(descriptor) == 0;
+    const int syncError = errno;
+    ::close(descriptor);
+    if (!synced)
+        throw failure(syncError);
 
-    const QByteArray from = QFile::encodeName(partial.fileName());
-    const QByteArray to = QFile::encodeName(path);
     if (placement == Placement::KeepExisting) {
         if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
-            0) {
-            partial.setAutoRemove(false);
+            0)
             return;
-        }
         const int error = errno;
         // Another writer was quicker: its complete file stands and ours is dropped. A dangling
         // link is no file, so it is replaced below like on file systems without this rename.
-        if (error == EEXIST && FileExists(path))
+        if (error == EEXIST && FileExists(path)) {
+            ::unlink(from.constData());
             return;
+        }
         if (error != EEXIST && error != EINVAL && error != ENOSYS)
-            throw failure(SystemErrorText(error));
+            throw failure(error);
+    } else {
+        // The file replaced hands on its permission bits: a result its owner made read-only
+        // or shared with a group stays so.
+        struct stat earlier = {};
+        if (::stat(to.constData(), &earlier) == 0 && S_ISREG(earlier.st_mode) &&
+            ::chmod(from.constData(), earlier.st_mode & 07777) != 0)
+            throw failure(errno);
     }
     if (::rename(from.constData(), to.constData()) != 0)
-        throw failure(SystemErrorText(errno));
-    partial.setAutoRemove(false);
+        throw failure(errno);
 }
 
 } // namespace Paths

@@ -46,11 +46,19 @@ void WriteTextFile(const QString& text, const QString& path);
 // What WriteFileAtomically does when a file of that name appears while it writes.
 enum class Placement { Replace, KeepExisting };
 
-// Writes the bytes under a temporary name beside the path, then renames it into place, so
-// the path never names a partly written file. Throws tp::ApplicationError on failure and
-// leaves no file behind then.
+// Writes the bytes under a temporary name beside the path, then puts it in place (below), so
+// the path never names a partly written file; a new file gets the permissions given. Throws
+// tp::ApplicationError on failure and leaves no file behind then.
 void WriteFileAtomically(const QByteArray& bytes, const QString& path,
                          QFileDevice::Permissions permissions,
                          Placement placement = Placement::Replace);
+
+// Gives a file written whole under a temporary name in the folder of the path its final name
+// in one step: its data reaches the disk first, and a file it replaces hands on its
+// permission bits. With KeepExisting, a file already at the path stands and the temporary one
+// is removed. Throws tp::ApplicationError with the system's reason alone; the temporary file
+// is then left to the caller.
+void PutInPlace(const QString& temporary, const QString& path,
+                Placement placement = Placement::Replace);
 
 } // namespace Paths

@@ -14,32 +14,33 @@ namespace {
 
 struct ResourceFacts
 {
-    QString name;
     QString installedProgram; // "" for the SoundFont
     QString what;
     QString package;
-    QFileDevice::Permissions permissions;
 };
-
-constexpr QFileDevice::Permissions PrivateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-constexpr QFileDevice::Permissions PrivateProgram = PrivateFile | QFileDevice::ExeOwner;
 
 ResourceFacts FactsOf(Resource resource)
 {
     switch (resource) {
     case Resource::Renderer:
-        return {QStringLiteral("timidity.exe"), QStringLiteral("timidity"),
-                QStringLiteral("the MIDI renderer \"timidity\""), QStringLiteral("timidity"),
-                PrivateProgram};
+        return {QStringLiteral("timidity"), QStringLiteral("the MIDI renderer \"timidity\""),
+                QStringLiteral("timidity")};
     case Resource::SoundFont:
-        return {QStringLiteral("8MBGMSFX.SF2"), QString(),
-                QStringLiteral("a General MIDI SoundFont"), QStringLiteral("timgm6mb-soundfont"),
-                PrivateFile};
+        return {QString(), QStringLiteral("a General MIDI SoundFont"),
+                QStringLiteral("timgm6mb-soundfont")};
     case Resource::Encoder:
         break;
     }
-    return {QStringLiteral("lame.exe"), QStringLiteral("lame"),
-            QStringLiteral("the MP3 encoder \"lame\""), QStringLiteral("lame"), PrivateProgram};
+    return {QStringLiteral("lame"), QStringLiteral("the MP3 encoder \"lame\""),
+            QStringLiteral("lame")};
+}
+
+tp::ApplicationError Missing(Resource resource)
+{
+    const ResourceFacts facts = FactsOf(resource);
+    return tp::ApplicationError(QStringLiteral("Cannot find ") + facts.what +
+                                QStringLiteral(". Install the Debian package ") + facts.package +
+                                QStringLiteral(" and try again."));
 }
 
 // The name by which both tools take standard input or output instead of a file.
@@ -65,26 +66,25 @@ bool IsSoundFontHeader(QByteArrayView head)
     return head.size() >= 12 && head.startsWith("RIFF") && head.sliced(8, 4) == "sfbk";
 }
 
-QString StagedName(Resource resource)
-{
-    return FactsOf(resource).name;
-}
-
 QString ConfigName()
 {
     return QStringLiteral("timidity.cfg");
 }
 
-QStringList StagedNames()
+QString SoundFontLinkName()
 {
-    return {StagedName(Resource::Renderer), ConfigName(), StagedName(Resource::SoundFont),
-            StagedName(Resource::Encoder)};
+    return QStringLiteral("8MBGMSFX.SF2");
+}
+
+QStringList WorkspaceFiles()
+{
+    return {ConfigName(), SoundFontLinkName()};
 }
 
 QString ConfigLine(const QString& tempFolder)
 {
     return QStringLiteral("soundfont \"") + tempFolder + Platform::NativeSeparator +
-           StagedName(Resource::SoundFont) + QLatin1Char('"');
+           SoundFontLinkName() + QLatin1Char('"');
 }
 
 QStringList SoundFontCandidates()
@@ -117,63 +117,34 @@ QString ResourceSource(Resource resource)
                               ? FindSoundFont(SoundFontCandidates())
                               : QStandardPaths::findExecutable(facts.installedProgram);
     if (found.isEmpty())
-        throw tp::ApplicationError(QStringLiteral("Cannot find ") + facts.what +
-                                   QStringLiteral(". Install the Debian package ") + facts.package +
-                                   QStringLiteral(" and try again."));
+        throw Missing(resource);
     return found;
 }
 
-QByteArray LoadResource(Resource resource)
+void CheckProgram(const QString& path, Resource program)
 {
-    const QString source = ResourceSource(resource);
-    QFile file(source);
-    if (!file.open(QIODevice::ReadOnly))
-        throw tp::ApplicationError(QStringLiteral("Cannot read ") + source + QStringLiteral(": ") +
-                                   file.errorString());
-    QByteArray bytes = file.readAll();
-    if (bytes.isEmpty())
-        throw tp::ApplicationError(QStringLiteral("Cannot read ") + source +
-                                   QStringLiteral(": the file is empty"));
-    return bytes;
+    // Found a moment ago, it may have been removed since (a package being upgraded).
+    const QFileInfo facts(path);
+    if (!facts.isFile() || !facts.isExecutable())
+        throw Missing(program);
 }
 
-void StageResource(const QByteArray& bytes, Resource resource, Workspace& workspace)
-{
-    if (bytes.isEmpty())
-        return;
-    workspace.create();
-    const ResourceFacts facts = FactsOf(resource);
-    const QString path = workspace.filePath(facts.name);
-    // Someone else's file, or one that others can change, is never used: it may have been
-    // planted to be run in our name.
-    if (Paths::FileExists(path) && !Platform::IsPrivateToUser(path))
-        Paths::DeleteFileQuiet(path);
-    Paths::WriteBytesIfMissing(bytes, path, facts.permissions);
-    if (!Platform::IsPrivateToUser(path))
-        throw tp::ApplicationError(path +
-                                   QStringLiteral(" belongs to another user or can be changed by "
-                                                  "others and cannot be replaced; it is not used"));
-}
-
-void WriteConfig(Workspace& workspace)
+void LinkSoundFont(const QString& soundFont, Workspace& workspace)
 {
     workspace.create();
-    Paths::WriteTextFile(ConfigLine(workspace.path()), workspace.filePath(ConfigName()));
-}
-
-void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyInstrument)
-{
-    workspace.create();
-    // The configuration names the SoundFont through a link in the workspace, so that no
-    // character of the SoundFont's own path (a quote, a line break) reaches the renderer's
-    // configuration.
-    const QString link = workspace.filePath(StagedName(Resource::SoundFont));
+    const QString link = workspace.filePath(SoundFontLinkName());
     Paths::DeleteFileQuiet(link);
     if (!QFile::link(Absolute(soundFont), link))
         throw tp::ApplicationError(QStringLiteral("Cannot make the link ") + link);
+}
+
+void WriteConfig(Workspace& workspace, bool everyInstrument)
+{
+    workspace.create();
     QStringList lines{ConfigLine(workspace.path())};
     if (everyInstrument) {
-        const QString font = QStringLiteral(" %font \"") + link + QStringLiteral("\" ");
+        const QString font = QStringLiteral(" %font \"") + workspace.filePath(SoundFontLinkName()) +
+                             QStringLiteral("\" ");
         lines << QStringLiteral("bank 0");
         for (int program = 0; program < 128; ++program)
             lines << QString::number(program) + font + QStringLiteral("0 ") +
@@ -182,21 +153,28 @@ void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyIn
         for (int key = 0; key < 128; ++key)
             lines << QString::number(key) + font + QStringLiteral("128 0 ") + QString::number(key);
     }
-    Paths::WriteTextFile(lines.join(QStringLiteral("\r\n")), workspace.filePath(ConfigName()));
+    // Written afresh, so that a file found there (planted, or made writable for others) hands
+    // on nothing, not even its permissions.
+    const QString config = workspace.filePath(ConfigName());
+    Paths::DeleteFileQuiet(config);
+    Paths::WriteTextFile(lines.join(QStringLiteral("\r\n")), config);
 }
 
-QString RunnableProgram(Resource program, Workspace& workspace)
+void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyInstrument)
+{
+    LinkSoundFont(soundFont, workspace);
+    WriteConfig(workspace, everyInstrument);
+}
+
+QString RunnableRenderer(const QString& installed, Workspace& workspace)
 {
     if (!workspace.created())
         return QString();
-    QStringList needed{workspace.filePath(StagedName(program))};
-    if (program == Resource::Renderer)
-        needed << workspace.filePath(ConfigName())
-               << workspace.filePath(StagedName(Resource::SoundFont));
-    for (const QString& path : needed)
-        if (!Platform::IsPrivateToUser(path))
-            return QString();
-    return needed.first();
+    // The link itself is ours; what it points to is the installed SoundFont.
+    if (!Platform::IsPrivateToUser(workspace.filePath(ConfigName())) ||
+        !QFileInfo(workspace.filePath(SoundFontLinkName())).isSymLink())
+        return QString();
+    return installed;
 }
 
 Runner::Command RendererCommand(const QString& program, const QString& folder,

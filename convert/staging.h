@@ -7,28 +7,29 @@
 #include <QString>
 #include <QStringList>
 
-// The renderer, its SoundFont and the encoder, staged in the workspace of one run, and the
-// command lines the run starts them with. The installed programs and SoundFont are the
-// resources that staging copies.
+// The renderer, its SoundFont and the encoder a run uses, where they are installed, the files
+// a run's workspace holds for the renderer, and the command lines the run starts them with.
+// The tools run where they are installed, so a temporary folder on a file system that forbids
+// running programs (mounted noexec) serves as well as any.
 namespace Staging {
 
 enum class Resource { Renderer = 101, SoundFont = 102, Encoder = 103 };
 
-// Names of the staged files in the workspace.
-QString StagedName(Resource resource);
+// The renderer's configuration and the link to the SoundFont in the workspace.
 QString ConfigName();
-// The four staged files in the order they are removed: renderer, configuration, SoundFont,
-// encoder.
-QStringList StagedNames();
+QString SoundFontLinkName();
+// The files a run leaves in its workspace, in the order they are removed.
+QStringList WorkspaceFiles();
 
-// The one line of the renderer's configuration: the staged SoundFont by its full path.
+// The one line of the renderer's configuration: the SoundFont link by its full path.
 QString ConfigLine(const QString& tempFolder);
 
-// The installed file that a resource is copied from. Throws tp::ApplicationError, naming the
-// package to install, when there is none.
+// The installed file of a resource. Throws tp::ApplicationError, naming the package to
+// install, when there is none.
 QString ResourceSource(Resource resource);
-// The bytes of a resource, read from its installed file. Throws tp::ApplicationError.
-QByteArray LoadResource(Resource resource);
+// Throws tp::ApplicationError, with the same words as a missing program, unless the installed
+// program at the path is a file that may be run.
+void CheckProgram(const QString& path, Resource program);
 
 // Whether a file's first bytes are those of a SoundFont 2 bank: a RIFF form "sfbk".
 bool IsSoundFontHeader(QByteArrayView head);
@@ -38,24 +39,23 @@ QStringList SoundFontCandidates();
 // The first candidate that is a readable SoundFont 2 bank, or "" when none is.
 QString FindSoundFont(const QStringList& candidates);
 
-// Writes a resource into the workspace, made first if need be, unless it is already there. A
-// file there that belongs to someone else or that others can change is removed and written
-// afresh; when it cannot be replaced, throws tp::ApplicationError. Empty bytes (a resource
-// that failed to load) write nothing.
-void StageResource(const QByteArray& bytes, Resource resource, Workspace& workspace);
-// Rewrites timidity.cfg in the workspace, made first if need be. Throws tp::ApplicationError.
-void WriteConfig(Workspace& workspace);
-// The same for a configuration that names the given SoundFont where it is installed (through a
-// link in the workspace), for a run that starts the installed renderer itself. The renderer
-// reads its system configuration first, whose instrument mappings outrank a SoundFont line;
-// with everyInstrument, every General MIDI program and drum of the SoundFont is mapped too,
-// so that the sound is this SoundFont's whatever the system configuration says.
+// Makes the workspace, first if need be, and its link to the SoundFont where it is installed,
+// so that no character of the SoundFont's own path (a quote, a line break) reaches the
+// renderer's configuration. Throws tp::ApplicationError.
+void LinkSoundFont(const QString& soundFont, Workspace& workspace);
+// Rewrites timidity.cfg in the workspace, made first if need be, naming the SoundFont link.
+// The renderer reads its system configuration first, whose instrument mappings outrank a
+// SoundFont line; with everyInstrument, every General MIDI program and drum of the SoundFont
+// is mapped too, so that the sound is this SoundFont's whatever the system configuration says.
+// Throws tp::ApplicationError.
+void WriteConfig(Workspace& workspace, bool everyInstrument = false);
+// Both: the link to the given SoundFont and a configuration that names it.
 void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyInstrument);
 
-// The staged program's path when it, and for the renderer also its configuration and
-// SoundFont, may be run: owned by this user and writable by nobody else. "" otherwise, so
-// that a planted file is never started, and "" before the workspace is made.
-QString RunnableProgram(Resource program, Workspace& workspace);
+// The installed renderer when the configuration and the SoundFont link it would read are this
+// user's own and writable by nobody else; "" otherwise, and before the workspace is made, so
+// that a planted configuration is never read.
+QString RunnableRenderer(const QString& installed, Workspace& workspace);
 
 // The renderer's command: the MIDI file on standard input, so that no character of its name
 // can be read as an option, an archive member or a command; RIFF WAVE to the WAV path, or to

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QThread>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -31,25 +32,24 @@ QStringList Names(const QString& folder)
 
 void Stage(Workspace& workspace)
 {
-    for (const Resource resource : {Resource::Renderer, Resource::SoundFont, Resource::Encoder})
-        Staging::StageResource(Staging::LoadResource(resource), resource, workspace);
-    Staging::WriteConfig(workspace);
+    Staging::WriteConfigFor(Staging::ResourceSource(Resource::SoundFont), workspace, false);
 }
 
 // One entry through the steps the window takes, or rendered straight into the encoder.
 Conversion::Outcome Convert(Workspace& workspace, const QString& source, const QString& mp3,
                             bool piped)
 {
-    Conversion::Job job({source, mp3, 64, workspace.path()});
+    Conversion::Job job({source, mp3, workspace.path()});
     if (piped) {
-        job.renderIntoEncoder(QStringLiteral("timidity"), QStringLiteral("lame"));
+        job.renderIntoEncoder(QStringLiteral("timidity"), QStringLiteral("lame"), 64);
         return job.finish();
     }
-    job.clearWav();
+    job.removeWav();
     job.clearPartialMp3();
-    job.render(Staging::RunnableProgram(Resource::Renderer, workspace), {});
+    job.render(Staging::RunnableRenderer(Staging::ResourceSource(Resource::Renderer), workspace),
+               {});
     if (job.renderedMusic())
-        job.encode(Staging::RunnableProgram(Resource::Encoder, workspace), 64, {});
+        job.encode(Staging::ResourceSource(Resource::Encoder), 64, {});
     job.removeWav();
     return job.finish();
 }
@@ -81,6 +81,8 @@ private Q_SLOTS:
     void convertsAndLeavesOnlyTheMp3();
     void failedReconversionKeepsTheEarlierMp3_data();
     void failedReconversionKeepsTheEarlierMp3();
+    void replacedMp3KeepsItsPermissionBits_data();
+    void replacedMp3KeepsItsPermissionBits();
     void twoRunsAtOnceShareNothing();
     void wavStreamCountsTheSamplesPassingBy();
 
@@ -163,6 +165,34 @@ void TestEngine::failedReconversionKeepsTheEarlierMp3()
     QCOMPARE(Names(m_work->path()),
              (QStringList{QStringLiteral("Song.mid"), QStringLiteral("Song_64 kbps.mp3")})
                  .mid(laterSource.isEmpty() ? 1 : 0));
+}
+
+void TestEngine::replacedMp3KeepsItsPermissionBits_data()
+{
+    QTest::addColumn<bool>("piped");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("shared with the group, step by step") << false << 0664;
+    QTest::newRow("read-only, piped") << true << 0444;
+}
+
+void TestEngine::replacedMp3KeepsItsPermissionBits()
+{
+    QFETCH(bool, piped);
+    QFETCH(int, mode);
+    const SongFile song = WriteSongFile(m_work->path(), QStringLiteral("Song.mid"), 2.0);
+    const QString mp3 = m_work->filePath(QStringLiteral("Song_64 kbps.mp3"));
+    QFile earlier(mp3);
+    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("an earlier result") > 0);
+    earlier.close();
+    QVERIFY(::chmod(QFile::encodeName(mp3).constData(), mode_t(mode)) == 0);
+    Workspace workspace;
+    Stage(workspace);
+
+    QVERIFY(Convert(workspace, song.path, mp3, piped).converted());
+    struct stat facts = {};
+    QVERIFY(::stat(QFile::encodeName(mp3).constData(), &facts) == 0);
+    QCOMPARE(int(facts.st_mode & 07777), mode);
+    QVERIFY(facts.st_size > 1000);
 }
 
 void TestEngine::twoRunsAtOnceShareNothing()

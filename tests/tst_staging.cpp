@@ -18,15 +18,18 @@ using Staging::Resource;
 
 namespace {
 
-const Resource AllResources[] = {Resource::Renderer, Resource::SoundFont, Resource::Encoder};
-
-// Stages every resource and the configuration; answers the failures' descriptions.
+// Finds the installed tools and prepares the workspace as a run does; answers the failures'
+// descriptions.
 QStringList StageAll(Workspace& workspace)
 {
     QStringList failures;
-    for (const Resource resource : AllResources) {
+    for (const Resource resource : {Resource::Renderer, Resource::SoundFont, Resource::Encoder}) {
         try {
-            Staging::StageResource(Staging::LoadResource(resource), resource, workspace);
+            const QString installed = Staging::ResourceSource(resource);
+            if (resource == Resource::SoundFont)
+                Staging::LinkSoundFont(installed, workspace);
+            else
+                Staging::CheckProgram(installed, resource);
         } catch (const tp::ApplicationError& error) {
             failures << error.description();
         }
@@ -70,15 +73,14 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void firstStagingCopiesTheInstalledFilesExactly();
+    void workspaceHoldsOnlyTheConfigurationAndTheSoundFontLink();
     void configIsOneLineRewrittenOnEveryRun();
-    void leftoverPrivateFileIsUsedAsItIs();
-    void plantedFileIsReplacedAndNeverRun_data();
-    void plantedFileIsReplacedAndNeverRun();
+    void plantedConfigurationIsReplacedAndNeverRead_data();
+    void plantedConfigurationIsReplacedAndNeverRead();
     void missingToolIsReportedWithItsPackage();
     void soundFontIsTheFirstRealBank();
     void workspacesOfRunsAreApartAndAbandonedOnesGo();
-    void stagedToolsRunFromTheWorkspace();
+    void installedToolsRunWithTheWorkspaceConfiguration();
 
     void rendererCommandLine();
     void encoderCommandLine();
@@ -115,22 +117,17 @@ void TestStaging::cleanup()
     m_temp = nullptr;
 }
 
-void TestStaging::firstStagingCopiesTheInstalledFilesExactly()
+void TestStaging::workspaceHoldsOnlyTheConfigurationAndTheSoundFontLink()
 {
     QCOMPARE(StageAll(*m_workspace), QStringList());
 
-    for (const Resource resource : AllResources) {
-        const QString staged = m_work + QLatin1Char('/') + Staging::StagedName(resource);
-        QCOMPARE(Contents(staged), Contents(Staging::ResourceSource(resource)));
-        QVERIFY(Platform::IsPrivateToUser(staged));
-        const bool program = resource != Resource::SoundFont;
-        QCOMPARE(ModeOf(staged), program ? mode_t(0700) : mode_t(0600));
-    }
-    QCOMPARE(Staging::StagedName(Resource::Renderer), QStringLiteral("timidity.exe"));
-    QCOMPARE(Staging::StagedName(Resource::SoundFont), QStringLiteral("8MBGMSFX.SF2"));
-    QCOMPARE(Staging::StagedName(Resource::Encoder), QStringLiteral("lame.exe"));
-    // Nothing else is left in the folder but its lock: no half-written files.
-    QCOMPARE(QDir(m_work).entryList(QDir::Files | QDir::Hidden).size(), 5);
+    const QString link = m_work + QStringLiteral("/8MBGMSFX.SF2");
+    QCOMPARE(QFileInfo(link).symLinkTarget(), Staging::ResourceSource(Resource::SoundFont));
+    QCOMPARE(ModeOf(m_work + QStringLiteral("/timidity.cfg")), mode_t(0600));
+    // Nothing else is in the folder but its lock: no tools, no half-written files.
+    QCOMPARE(QDir(m_work).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name),
+             (QStringList{QStringLiteral(".lock"), QStringLiteral("8MBGMSFX.SF2"),
+                          QStringLiteral("timidity.cfg")}));
     QCOMPARE(ModeOf(m_work), mode_t(0700));
 }
 
@@ -144,16 +141,7 @@ void TestStaging::configIsOneLineRewrittenOnEveryRun()
         (QStringLiteral("soundfont \"") + m_work + QStringLiteral("/8MBGMSFX.SF2\"\r\n")).toUtf8());
 }
 
-void TestStaging::leftoverPrivateFileIsUsedAsItIs()
-{
-    const QString lame = m_work + QStringLiteral("/lame.exe");
-    QVERIFY(WriteFile(lame, "left over", 0700));
-    QCOMPARE(StageAll(*m_workspace), QStringList());
-    QCOMPARE(Contents(lame), QByteArray("left over"));
-    QCOMPARE(Staging::RunnableProgram(Resource::Encoder, *m_workspace), lame);
-}
-
-void TestStaging::plantedFileIsReplacedAndNeverRun_data()
+void TestStaging::plantedConfigurationIsReplacedAndNeverRead_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("others may write it") << QStringLiteral("world-writable");
@@ -162,34 +150,35 @@ void TestStaging::plantedFileIsReplacedAndNeverRun_data()
     QTest::newRow("a link to elsewhere") << QStringLiteral("link");
 }
 
-void TestStaging::plantedFileIsReplacedAndNeverRun()
+void TestStaging::plantedConfigurationIsReplacedAndNeverRead()
 {
     QFETCH(QString, how);
-    const QString renderer = m_work + QStringLiteral("/timidity.exe");
-    const QByteArray planted = "#!/bin/sh\ntouch planted-ran\n";
+    const QString config = m_work + QStringLiteral("/timidity.cfg");
+    const QByteArray planted = "source /etc/evil.cfg\n";
     if (how == QStringLiteral("link")) {
         const QString target = m_work + QStringLiteral("/target");
-        QVERIFY(WriteFile(target, planted, 0700));
-        QVERIFY(QFile::link(target, renderer));
+        QVERIFY(WriteFile(target, planted, 0600));
+        QVERIFY(QFile::link(target, config));
     } else {
-        QVERIFY(WriteFile(renderer, planted,
-                          how == QStringLiteral("world-writable")   ? 0777
-                          : how == QStringLiteral("group-writable") ? 0770
-                                                                    : 0700));
+        QVERIFY(WriteFile(config, planted,
+                          how == QStringLiteral("world-writable")   ? 0666
+                          : how == QStringLiteral("group-writable") ? 0660
+                                                                    : 0600));
     }
     if (how == QStringLiteral("foreign")) {
         if (::geteuid() != 0)
             QSKIP("Handing a file to another user needs root");
-        QVERIFY(::chown(QFile::encodeName(renderer).constData(), 65534, 65534) == 0);
+        QVERIFY(::chown(QFile::encodeName(config).constData(), 65534, 65534) == 0);
     }
+    const QString renderer = Staging::ResourceSource(Resource::Renderer);
 
-    // Before staging, the planted file is refused.
-    QCOMPARE(Staging::RunnableProgram(Resource::Renderer, *m_workspace), QString());
+    // Before the run writes its own, the planted configuration is refused.
+    QCOMPARE(Staging::RunnableRenderer(renderer, *m_workspace), QString());
 
     QCOMPARE(StageAll(*m_workspace), QStringList());
-    QCOMPARE(Contents(renderer), Contents(Staging::ResourceSource(Resource::Renderer)));
-    QVERIFY(Platform::IsPrivateToUser(renderer));
-    QCOMPARE(Staging::RunnableProgram(Resource::Renderer, *m_workspace), renderer);
+    QVERIFY(Contents(config).startsWith("soundfont "));
+    QVERIFY(Platform::IsPrivateToUser(config));
+    QCOMPARE(Staging::RunnableRenderer(renderer, *m_workspace), renderer);
 }
 
 void TestStaging::missingToolIsReportedWithItsPackage()
@@ -202,12 +191,20 @@ void TestStaging::missingToolIsReportedWithItsPackage()
     QVERIFY2(failures[0].contains(QStringLiteral("Debian package timidity")),
              qPrintable(failures[0]));
     QVERIFY2(failures[1].contains(QStringLiteral("Debian package lame")), qPrintable(failures[1]));
-    // Nothing is written for a resource that could not be loaded; the rest is staged.
-    QVERIFY(!QFile::exists(m_work + QStringLiteral("/timidity.exe")));
-    QVERIFY(!QFile::exists(m_work + QStringLiteral("/lame.exe")));
-    QVERIFY(QFile::exists(m_work + QStringLiteral("/8MBGMSFX.SF2")));
+    // The rest of the workspace is made all the same.
+    QVERIFY(QFileInfo(m_work + QStringLiteral("/8MBGMSFX.SF2")).isSymLink());
     QVERIFY(QFile::exists(m_work + QStringLiteral("/timidity.cfg")));
-    QCOMPARE(Staging::RunnableProgram(Resource::Renderer, *m_workspace), QString());
+
+    // A program that is there but may not be run is as good as missing.
+    const QString notRunnable = m_tempPath + QStringLiteral("/lame");
+    QVERIFY(WriteFile(notRunnable, "#!/bin/sh\n", 0644));
+    QString description;
+    try {
+        Staging::CheckProgram(notRunnable, Resource::Encoder);
+    } catch (const tp::ApplicationError& error) {
+        description = error.description();
+    }
+    QVERIFY2(description.contains(QStringLiteral("Debian package lame")), qPrintable(description));
 }
 
 void TestStaging::soundFontIsTheFirstRealBank()
@@ -277,7 +274,7 @@ void TestStaging::workspacesOfRunsAreApartAndAbandonedOnesGo()
     QVERIFY(QFileInfo(other).isDir());
 }
 
-void TestStaging::stagedToolsRunFromTheWorkspace()
+void TestStaging::installedToolsRunWithTheWorkspaceConfiguration()
 {
     QCOMPARE(StageAll(*m_workspace), QStringList());
 
@@ -288,15 +285,16 @@ void TestStaging::stagedToolsRunFromTheWorkspace()
     const QString mp3 = music.path() + QStringLiteral("/Song_64 kbps.mp3");
 
     Runner::Outcome rendered;
-    QCOMPARE(Runner::RunAndWait(
-                 Staging::RendererCommand(
-                     Staging::RunnableProgram(Resource::Renderer, *m_workspace), m_work, midi, wav),
-                 {}, &rendered),
+    QCOMPARE(Runner::RunAndWait(Staging::RendererCommand(
+                                    Staging::RunnableRenderer(
+                                        Staging::ResourceSource(Resource::Renderer), *m_workspace),
+                                    m_work, midi, wav),
+                                {}, &rendered),
              0);
     QVERIFY2(Conversion::InspectWav(wav).audioBytes > 100000, qPrintable(rendered.lastOutput));
 
-    QCOMPARE(Runner::RunAndWait(Staging::EncoderCommand(
-                 Staging::RunnableProgram(Resource::Encoder, *m_workspace), 64, wav, mp3)),
+    QCOMPARE(Runner::RunAndWait(
+                 Staging::EncoderCommand(Staging::ResourceSource(Resource::Encoder), 64, wav, mp3)),
              0);
     QVERIFY(QFileInfo(mp3).size() > 1000);
 }

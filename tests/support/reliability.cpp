@@ -171,10 +171,11 @@ int OpenDescriptors()
                                 .size());
 }
 
-SmallDisk::SmallDisk(const QString& folder, qint64 bytes) : m_folder(folder)
+SmallDisk::SmallDisk(const QString& folder, qint64 bytes, bool noexec) : m_folder(folder)
 {
     const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0755";
-    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+    const unsigned long flags = MS_NOSUID | MS_NODEV | (noexec ? MS_NOEXEC : 0);
+    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", flags,
                 options.constData()) != 0)
         m_error = QString::fromLocal8Bit(std::strerror(errno));
 }

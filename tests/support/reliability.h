@@ -34,12 +34,12 @@ QString OneFailure(const QString& name, const QString& reason);
 qint64 ResidentKilobytes();
 int OpenDescriptors();
 
-// Mounts a small tmpfs on an existing folder; answers why not when it cannot. Unmounts
-// again in its destructor.
+// Mounts a small tmpfs on an existing folder, where programs may not be run when noexec;
+// answers why not when it cannot. Unmounts again in its destructor.
 class SmallDisk
 {
 public:
-    SmallDisk(const QString& folder, qint64 bytes);
+    SmallDisk(const QString& folder, qint64 bytes, bool noexec = false);
     ~SmallDisk();
     SmallDisk(const SmallDisk&) = delete;
     SmallDisk& operator=(const SmallDisk&) = delete;
