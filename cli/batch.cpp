@@ -3,6 +3,7 @@
 #include "convert/conversion.h"
 #include "convert/id3tag.h"
 #include "convert/job.h"
+#include "convert/lrcfile.h"
 #include "convert/miditext.h"
 #include "convert/paths.h"
 
@@ -46,18 +47,35 @@ QList<BatchEntry> PlanBatch(const QStringList& sources, const QString& outputDir
 
 namespace {
 
+// Gives the encoded file its tag and its .lrc file; answers what they carry of the lyrics.
+QString AddTexts(Conversion::Job& job, const BatchEntry& entry, const BatchSettings& settings,
+                 const QString& partialMp3)
+{
+    const MidiText::Texts texts = MidiText::ReadFile(entry.source);
+    if (settings.tags)
+        Id3Tag::Write(partialMp3, texts, Conversion::BaseName(entry.source));
+    const QByteArray lrc = settings.lrc ? LrcFile::Contents(texts) : QByteArray();
+    if (!lrc.isEmpty())
+        job.writeCompanion(LrcFile::PathFor(entry.mp3), lrc);
+    if (!texts.syllables.isEmpty() && (settings.tags || !lrc.isEmpty()))
+        return QStringLiteral("synced");
+    return settings.tags && !texts.lyrics.isEmpty() ? QStringLiteral("plain")
+                                                    : QStringLiteral("none");
+}
+
 void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic<bool>& cancel)
 {
     QElapsedTimer timer;
     timer.start();
     Conversion::Job job({entry.source, entry.mp3, settings.workFolder});
     job.renderIntoEncoder(settings.renderer, settings.encoder, settings.bitrate, &cancel);
-    if (settings.tags)
+    QString lyrics = QStringLiteral("none");
+    if (settings.tags || settings.lrc)
         job.finishWith([&](const QString& partialMp3) {
-            Id3Tag::Write(partialMp3, MidiText::ReadFile(entry.source),
-                          Conversion::BaseName(entry.source));
+            lyrics = AddTexts(job, entry, settings, partialMp3);
         });
     const Conversion::Outcome outcome = job.finish();
+    entry.lyrics = outcome.converted() ? lyrics : QStringLiteral("none");
     entry.reason = outcome.reason;
     entry.status = outcome.converted() ? BatchEntry::Status::Converted : BatchEntry::Status::Failed;
     entry.seconds = double(timer.nsecsElapsed()) / 1e9;

@@ -16,6 +16,9 @@ struct BatchEntry
     Status status = Status::Pending;
     QString reason;
     double seconds = 0;
+    // What the converted files carry of the song's lyrics: "none", "plain" (without times) or
+    // "synced" (with the time of each syllable).
+    QString lyrics = QStringLiteral("none");
 };
 
 // The MP3 path of every source, and the entries of a batch in the order given: a source whose
@@ -29,6 +32,8 @@ struct BatchSettings
     int bitrate = 128;
     int jobs = 1;
     bool tags = true;
+    // Writes the synchronised lyrics beside each MP3 file as an .lrc file.
+    bool lrc = false;
     QString renderer;
     QString encoder;
     // The folder holding the renderer's configuration.

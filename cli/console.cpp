@@ -113,6 +113,7 @@ QByteArray ReportLine(const BatchEntry& entry)
                              {QStringLiteral("mp3"), entry.mp3},
                              {QStringLiteral("status"), StatusName(entry.status)},
                              {QStringLiteral("reason"), entry.reason},
+                             {QStringLiteral("lyrics"), entry.lyrics},
                              {QStringLiteral("seconds"), std::round(entry.seconds * 1000) / 1000}};
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }

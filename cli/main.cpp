@@ -78,6 +78,7 @@ int Run(const CliOptions& options)
     settings.bitrate = options.bitrate;
     settings.jobs = options.jobs;
     settings.tags = options.tags;
+    settings.lrc = options.lrc;
     Workspace workspace;
     try {
         settings.renderer = Staging::ResourceSource(Staging::Resource::Renderer);

@@ -59,13 +59,17 @@ struct Parser
                                  QStringLiteral("FILE")};
     QCommandLineOption report{QStringLiteral("report"),
                               QStringLiteral("Write a JSON Lines report to FILE, one object a "
-                                             "source: source, mp3, status, reason, seconds."),
+                                             "source: source, mp3, status, reason, lyrics, "
+                                             "seconds."),
                               QStringLiteral("FILE")};
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
                              QStringLiteral("Print only failures and the summary.")};
     QCommandLineOption noTags{QStringLiteral("no-tags"),
                               QStringLiteral("Write no ID3 tag (title, copyright and lyrics from "
                                              "the MIDI file).")};
+    QCommandLineOption lrc{QStringLiteral("lrc"),
+                           QStringLiteral("Write the timed lyrics of a song beside its MP3 file "
+                                          "as an .lrc file of the same name.")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Show this help and exit.")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
@@ -82,7 +86,7 @@ struct Parser
                            "error,\n130 stopped (Ctrl-C)."));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
         parser.addOptions({bitrate, outputDir, extension, jobs, skipExisting, filesFrom, soundFont,
-                           report, quiet, noTags, help, version});
+                           report, quiet, noTags, lrc, help, version});
         parser.addPositionalArgument(QStringLiteral("FILE|FOLDER"),
                                      QStringLiteral("MIDI files, and folders to take them from."),
                                      QStringLiteral("FILE|FOLDER..."));
@@ -191,6 +195,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments)
     options.report = p.parser.value(p.report);
     options.quiet = p.parser.isSet(p.quiet);
     options.tags = !p.parser.isSet(p.noTags);
+    options.lrc = p.parser.isSet(p.lrc);
 
     options.inputs = p.parser.positionalArguments();
     for (const QString& list : p.parser.values(p.filesFrom)) {

@@ -19,6 +19,7 @@ struct CliOptions
     QString report;
     bool quiet = false;
     bool tags = true;
+    bool lrc = false;
 };
 
 // The outcome of reading the command line: options to run with, or a text to print and the

@@ -5,8 +5,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <taglib/commentsframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/synchronizedlyricsframe.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
@@ -39,15 +41,55 @@ void SetTextFrame(TagLib::ID3v2::Tag& tag, const char* id, const QString& text)
     tag.addFrame(frame);
 }
 
-void SetLyrics(TagLib::ID3v2::Tag& tag, const QString& lyrics)
+// The lyrics' language as the frames take it: "XXX" when it is not known.
+TagLib::ByteVector Language(const MidiText::Texts& texts)
+{
+    return texts.language.size() == 3 ? TagLib::ByteVector(texts.language.toLatin1().constData(), 3)
+                                      : TagLib::ByteVector("XXX", 3);
+}
+
+void SetLyrics(TagLib::ID3v2::Tag& tag, const MidiText::Texts& texts)
 {
     tag.removeFrames("USLT");
-    if (lyrics.isEmpty())
+    if (texts.lyrics.isEmpty())
         return;
     auto* frame = new TagLib::ID3v2::UnsynchronizedLyricsFrame(TagLib::String::UTF8);
-    // The language of a MIDI file's lyrics is not known; "XXX" is the customary unknown.
-    frame->setLanguage("XXX");
-    frame->setText(Utf8(lyrics));
+    frame->setLanguage(Language(texts));
+    frame->setText(Utf8(texts.lyrics));
+    tag.addFrame(frame);
+}
+
+// One entry a syllable at its time; a syllable that starts a line begins with a line break,
+// one that starts a paragraph with two, so the entries joined read as the lyrics.
+void SetSynchronizedLyrics(TagLib::ID3v2::Tag& tag, const MidiText::Texts& texts)
+{
+    tag.removeFrames("SYLT");
+    if (texts.syllables.isEmpty())
+        return;
+    TagLib::ID3v2::SynchronizedLyricsFrame::SynchedTextList entries;
+    for (const MidiText::Syllable& syllable : texts.syllables) {
+        const QString breaks = syllable.before == MidiText::Break::Paragraph
+                                   ? QStringLiteral("\n\n")
+                               : syllable.before == MidiText::Break::Line ? QStringLiteral("\n")
+                                                                          : QString();
+        entries.append({syllable.milliseconds, Utf8(breaks + syllable.text)});
+    }
+    auto* frame = new TagLib::ID3v2::SynchronizedLyricsFrame(TagLib::String::UTF8);
+    frame->setLanguage(Language(texts));
+    frame->setTimestampFormat(TagLib::ID3v2::SynchronizedLyricsFrame::AbsoluteMilliseconds);
+    frame->setType(TagLib::ID3v2::SynchronizedLyricsFrame::Lyrics);
+    frame->setSynchedText(entries);
+    tag.addFrame(frame);
+}
+
+void SetComment(TagLib::ID3v2::Tag& tag, const MidiText::Texts& texts)
+{
+    tag.removeFrames("COMM");
+    if (texts.comment.isEmpty())
+        return;
+    auto* frame = new TagLib::ID3v2::CommentsFrame(TagLib::String::UTF8);
+    frame->setLanguage(Language(texts));
+    frame->setText(Utf8(texts.comment));
     tag.addFrame(frame);
 }
 
@@ -86,8 +128,11 @@ void Write(const QString& mp3Path, const MidiText::Texts& texts, const QString& 
 
     TagLib::ID3v2::Tag& tag = *mpeg.ID3v2Tag(true);
     SetTextFrame(tag, "TIT2", texts.title.isEmpty() ? fallbackTitle : texts.title);
+    SetTextFrame(tag, "TPE1", texts.artist);
     SetTextFrame(tag, "TCOP", texts.copyright);
-    SetLyrics(tag, texts.lyrics);
+    SetComment(tag, texts);
+    SetLyrics(tag, texts);
+    SetSynchronizedLyrics(tag, texts);
     if (!mpeg.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4,
                    TagLib::File::DoNotDuplicate))
         Fail(QStringLiteral("the tag could not be made"));

@@ -8,9 +8,11 @@
 namespace Id3Tag {
 
 // Gives the MP3 file an ID3v2.4 tag with the title (the fallback when the texts have none),
-// the copyright and the lyrics, and no other kind of tag. The file is replaced whole once the
-// tagged copy is written, so a failure leaves it as it was. Throws tp::ApplicationError with
-// the reason when the file is missing, is not an MP3 file or cannot be written.
+// the artist, the copyright, the comment, the lyrics in their language, and, when their times
+// are known, the lyrics syllable by syllable in milliseconds (SYLT); no other kind of tag. The file
+// is replaced whole once the tagged copy is written, so a failure leaves it as it was. Throws
+// tp::ApplicationError with the reason when the file is missing, is not an MP3 file or cannot be
+// written.
 void Write(const QString& mp3Path, const MidiText::Texts& texts, const QString& fallbackTitle);
 
 } // namespace Id3Tag

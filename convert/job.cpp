@@ -30,13 +30,13 @@ QString Absolute(const QString& path)
 
 } // namespace
 
-QString PartialPath(const QString& path)
+QString PartialPath(const QString& path, QStringView extension)
 {
     // Short and independent of the final name, so that a final name at the length limit still
     // has a temporary one; hidden, so that file managers do not show a file being written.
     const quint64 random = QRandomGenerator::system()->generate64();
     return Paths::FolderOfPath(path) + QStringLiteral(".tunepress-") + QString::number(random, 36) +
-           QStringLiteral(".mp3.part");
+           QLatin1Char('.') + extension.toString() + QStringLiteral(".part");
 }
 
 Job::Job(Request request)
@@ -50,6 +50,8 @@ Job::~Job()
     if (!m_finished) {
         Paths::DeleteFileQuiet(m_partial);
         Paths::DeleteFileQuiet(m_wav);
+        for (const auto& [partial, target] : std::as_const(m_companions))
+            Paths::DeleteFileQuiet(partial);
     }
 }
 
@@ -123,12 +125,38 @@ void Job::finishWith(const std::function<void(const QString& partialMp3)>& step)
     }
 }
 
+void Job::writeCompanion(const QString& path, const QByteArray& contents)
+{
+    const QString partial = PartialPath(path, QFileInfo(path).suffix());
+    Workspace::NoteOutsideFile(m_request.workFolder, partial);
+    m_companions.append({partial, path});
+    QFile file(partial);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+        file.write(contents) != contents.size() || !file.flush())
+        throw tp::ApplicationError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
+                                   file.errorString());
+}
+
 Outcome Job::finish()
 {
     m_finished = true;
     Outcome outcome;
     outcome.facts = m_facts;
     outcome.reason = Judge(m_facts);
+    // The files that go with the MP3 file take their names first: should the MP3 file then not
+    // take its name, they are removed again, and no file of a failed entry is left.
+    QStringList placed;
+    for (const auto& [partial, target] : std::as_const(m_companions)) {
+        if (!outcome.reason.isEmpty())
+            break;
+        try {
+            Paths::PutInPlace(partial, target);
+            placed.append(target);
+        } catch (const tp::ApplicationError& error) {
+            outcome.reason = QStringLiteral("Cannot write ") + target + QStringLiteral(": ") +
+                             error.description();
+        }
+    }
     if (outcome.reason.isEmpty()) {
         // Replaces an earlier file of that name in one step: whoever looks sees the old file
         // or the new one, never a part of either.
@@ -142,6 +170,10 @@ Outcome Job::finish()
     }
     if (!outcome.converted()) {
         Paths::DeleteFileQuiet(m_partial);
+        for (const auto& [partial, target] : std::as_const(m_companions))
+            Paths::DeleteFileQuiet(partial);
+        for (const QString& path : std::as_const(placed))
+            Paths::DeleteFileQuiet(path);
         // The tools name the file they wrote; the user knows it by its final name.
         outcome.reason.replace(Absolute(m_partial), Absolute(m_request.mp3Path));
     }

@@ -63,8 +63,12 @@ public:
     // runs a last step on the encoded temporary file (such as writing a tag); a step that
     // throws fails the entry with its reason;
     void finishWith(const std::function<void(const QString& partialMp3)>& step);
-    // judges the entry and puts a converted MP3 under its final name; removes what a failed
-    // entry left.
+    // writes a file that goes with the MP3 file (such as its lyrics) under a hidden temporary
+    // name beside its final path, to take that name with the MP3 file and go with a failed
+    // entry; throws tp::ApplicationError when it cannot be written;
+    void writeCompanion(const QString& path, const QByteArray& contents);
+    // judges the entry and puts a converted MP3, and the files that go with it, under their
+    // final names; removes what a failed entry left.
     Outcome finish();
 
     // Renders straight into the encoder, both at once, without a WAV file on disk: the renderer
@@ -78,10 +82,13 @@ private:
     QString m_wav;
     QString m_partial;
     EntryFacts m_facts;
+    // The files that go with the MP3 file: their temporary and their final paths.
+    QList<std::pair<QString, QString>> m_companions;
     bool m_finished = false;
 };
 
-// A hidden name for a file being written in the folder of the path, unlikely to be taken.
-QString PartialPath(const QString& path);
+// A hidden name for a file being written in the folder of the path, unlikely to be taken; it
+// ends in ".<extension>.part".
+QString PartialPath(const QString& path, QStringView extension = u"mp3");
 
 } // namespace Conversion

@@ -1,15 +1,18 @@
 #include "convert/miditext.h"
 
 #include "convert/platform.h"
+#include "convert/textdecoding.h"
 
 #include <QFile>
 #include <QStringList>
 #include <QtEndian>
 #include <algorithm>
+#include <cmath>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace MidiText {
 
@@ -60,97 +63,221 @@ private:
     qsizetype m_at = 0;
 };
 
-// A text's bytes as UTF-8 when they are valid UTF-8, otherwise as Latin-1, cut to the cap.
-QString Decode(QByteArrayView bytes)
+// The most events of the kinds that matter kept from one file, and the most tempo changes;
+// beyond that many tempo changes the lyrics lose their times.
+constexpr qsizetype MaxEvents = 256 * 1024;
+constexpr qsizetype MaxTempoChanges = 64 * 1024;
+// A file's header counts its tracks in sixteen bits.
+constexpr qsizetype MaxTracks = 0xFFFF;
+
+enum MetaType : quint8 {
+    TextEvent = 0x01,
+    Copyright = 0x02,
+    Name = 0x03,
+    Lyric = 0x05,
+    EndOfTrack = 0x2F,
+    SetTempo = 0x51
+};
+
+struct Event
 {
-    if (bytes.size() > MaxTextLength) {
-        bytes = bytes.first(MaxTextLength);
-        // The cut may split a UTF-8 character; that alone must not make the text Latin-1.
-        for (qsizetype drop = 1; drop <= 3 && !bytes.isValidUtf8(); ++drop)
-            if (bytes.chopped(drop).isValidUtf8())
-                bytes = bytes.chopped(drop);
+    quint64 tick = 0;
+    qsizetype track = 0;
+    quint8 type = 0;
+    QByteArrayView data;
+};
+
+struct TempoChange
+{
+    quint64 tick = 0;
+    quint32 microsecondsPerQuarter = 500000;
+};
+
+struct Scan
+{
+    quint16 format = 0;
+    // Ticks per quarter note, or SMPTE frames and ticks per frame; 0 when unknown.
+    quint16 division = 0;
+    qsizetype tracks = 0;
+    QList<Event> events;
+    QList<TempoChange> tempos;
+    bool temposComplete = true;
+};
+
+void Keep(Scan& scan, quint64 tick, quint8 type, QByteArrayView data)
+{
+    if (type == SetTempo && data.size() == 3) {
+        if (scan.tempos.size() >= MaxTempoChanges)
+            scan.temposComplete = false;
+        else
+            scan.tempos.append({tick, quint32(quint8(data[0])) << 16 |
+                                          quint32(quint8(data[1])) << 8 | quint8(data[2])});
+    } else if ((type == TextEvent || type == Copyright || type == Name || type == Lyric) &&
+               scan.events.size() < MaxEvents) {
+        scan.events.append({tick, scan.tracks, type, data});
     }
-    QString text = bytes.isValidUtf8() ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
-    text.remove(QChar::Null);
-    return text;
 }
 
-// Joins syllables into lines. A syllable that begins with "/" starts a new line, one that
-// begins with "\" a new paragraph; CR and LF inside a syllable break the line too.
-class Lyrics
+// Reads the texts that are not UTF-8 as Windows-1251 or Latin-1, whichever the whole file's
+// such texts suggest: a syllable alone is too short to tell.
+class Decoder
 {
 public:
-    void add(QByteArrayView syllable)
+    explicit Decoder(const QList<Event>& events)
     {
-        if (m_text.size() >= MaxLyricsLength)
-            return;
-        QString text = Decode(syllable);
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
-            .replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        if (text.startsWith(QLatin1Char('/')))
-            text.replace(0, 1, QLatin1Char('\n'));
-        else if (text.startsWith(QLatin1Char('\\')))
-            text.replace(0, 1, QStringLiteral("\n\n"));
-        m_text += text;
-        m_text.truncate(MaxLyricsLength);
+        QList<QByteArrayView> others;
+        for (const Event& event : events) {
+            QByteArrayView text = event.data;
+            // "@T", "@L" and the like are marks, not part of the words.
+            if (event.type == TextEvent && text.startsWith('@'))
+                text = text.sliced(std::min<qsizetype>(2, text.size()));
+            if (!text.isValidUtf8())
+                others.append(text);
+        }
+        m_cyrillic = TextDecoding::LooksCyrillic(others);
     }
 
-    // The lines without surrounding blanks, at most one blank line in a row, none at the ends.
-    QString text() const
+    // The text cut to the cap, without NULs.
+    QString operator()(QByteArrayView bytes) const
     {
-        QStringList lines;
-        bool blankBefore = false;
-        for (QStringView line : QStringView(m_text).split(QLatin1Char('\n'))) {
-            line = line.trimmed();
-            if (line.isEmpty()) {
-                blankBefore = !lines.isEmpty();
-                continue;
-            }
-            if (blankBefore)
-                lines.append(QString());
-            lines.append(line.toString());
-            blankBefore = false;
+        if (bytes.size() > MaxTextLength) {
+            bytes = bytes.first(MaxTextLength);
+            // The cut may split a UTF-8 character; that alone must not change how it reads.
+            for (qsizetype drop = 1; drop <= 3 && !bytes.isValidUtf8(); ++drop)
+                if (bytes.chopped(drop).isValidUtf8())
+                    bytes = bytes.chopped(drop);
         }
-        return lines.join(QLatin1Char('\n'));
+        QString text = bytes.isValidUtf8() ? QString::fromUtf8(bytes)
+                       : m_cyrillic        ? TextDecoding::FromWindows1251(bytes)
+                                           : QString::fromLatin1(bytes);
+        text.remove(QChar::Null);
+        return text;
     }
 
 private:
-    QString m_text;
+    bool m_cyrillic = false;
 };
 
-struct Found
+// Milliseconds from the start of the song for a tick, following every tempo change of every
+// track; the same for each track of a file of independent songs (format 2) does not hold, so
+// such files have no times.
+class Clock
 {
-    Texts texts;
-    Lyrics lyricEvents;
-    Lyrics textEvents;
-    bool karaoke = false;
-};
-
-void TakeMeta(quint8 type, QByteArrayView data, Found& found)
-{
-    switch (type) {
-    case 0x01:
-        if (data.startsWith("@K"))
-            found.karaoke = true;
-        // "@" lines of a karaoke file say what the file is, its language, title and so on.
-        if (!data.startsWith("@"))
-            found.textEvents.add(data);
-        break;
-    case 0x02:
-        if (found.texts.copyright.isEmpty())
-            found.texts.copyright = Decode(data).trimmed();
-        break;
-    case 0x03:
-        if (found.texts.title.isEmpty())
-            found.texts.title = Decode(data).trimmed();
-        break;
-    case 0x05:
-        found.lyricEvents.add(data);
-        break;
-    default:
-        break;
+public:
+    explicit Clock(const Scan& scan)
+    {
+        if (scan.division & 0x8000) {
+            // SMPTE time: frames per second (negated; 29 stands for 29.97) and ticks per frame.
+            const int frames = -qint8(scan.division >> 8);
+            const int ticks = scan.division & 0xFF;
+            if (ticks > 0 && (frames == 24 || frames == 25 || frames == 29 || frames == 30))
+                m_segments.append({0, 0, 1e6 / ((frames == 29 ? 29.97 : frames) * ticks)});
+            return;
+        }
+        if (scan.division == 0 || scan.format > 1 || !scan.temposComplete)
+            return;
+        const double quarter = scan.division;
+        m_segments.append({0, 0, 500000 / quarter});
+        QList<TempoChange> tempos = scan.tempos;
+        std::stable_sort(
+            tempos.begin(), tempos.end(),
+            [](const TempoChange& a, const TempoChange& b) { return a.tick < b.tick; });
+        for (const TempoChange& tempo : std::as_const(tempos)) {
+            const Segment& last = m_segments.constLast();
+            const double at = last.microseconds + double(tempo.tick - last.tick) * last.perTick;
+            if (tempo.tick == last.tick)
+                m_segments.removeLast();
+            m_segments.append({tempo.tick, at, tempo.microsecondsPerQuarter / quarter});
+        }
     }
-}
+
+    bool known() const { return !m_segments.isEmpty(); }
+
+    quint32 milliseconds(quint64 tick) const
+    {
+        if (m_segments.isEmpty())
+            return 0;
+        const auto after = std::upper_bound(
+            m_segments.cbegin(), m_segments.cend(), tick,
+            [](quint64 value, const Segment& segment) { return value < segment.tick; });
+        const Segment& segment = *std::prev(after);
+        const double microseconds =
+            segment.microseconds + double(tick - segment.tick) * segment.perTick;
+        return quint32(std::clamp(std::round(microseconds / 1000), 0.0, 4294967295.0));
+    }
+
+private:
+    struct Segment
+    {
+        quint64 tick;
+        double microseconds;
+        double perTick;
+    };
+    QList<Segment> m_segments;
+};
+
+// Splits texts into syllables at their line marks. A text that begins with "/" starts a new
+// line, one that begins with "\" a new paragraph; inside a text, CR ends a line and LF starts
+// a new page (a paragraph). Two line ends in a row make a blank line, that is a paragraph.
+class Lyrics
+{
+public:
+    void add(quint32 milliseconds, QStringView text)
+    {
+        if (text.startsWith(QLatin1Char('/'))) {
+            endLine();
+            text = text.sliced(1);
+        } else if (text.startsWith(QLatin1Char('\\'))) {
+            endParagraph();
+            text = text.sliced(1);
+        }
+        qsizetype start = 0;
+        for (qsizetype at = 0; at < text.size(); ++at) {
+            if (text[at] != QLatin1Char('\r') && text[at] != QLatin1Char('\n'))
+                continue;
+            piece(milliseconds, text.sliced(start, at - start));
+            text[at] == QLatin1Char('\r') ? endLine() : endParagraph();
+            start = at + 1;
+        }
+        piece(milliseconds, text.sliced(start));
+    }
+
+    QList<Syllable> take() { return std::move(m_syllables); }
+
+private:
+    // Breaks before the first words mean nothing.
+    void endLine()
+    {
+        if (!m_syllables.isEmpty())
+            m_ends = std::min(m_ends + 1, 2);
+    }
+
+    void endParagraph()
+    {
+        if (!m_syllables.isEmpty())
+            m_ends = 2;
+    }
+
+    void piece(quint32 milliseconds, QStringView text)
+    {
+        if (text.isEmpty() || m_length >= MaxLyricsLength || m_syllables.size() >= MaxSyllables)
+            return;
+        // Blanks at the start of a line are not shown; the break waits for the words.
+        if (m_ends > 0 && text.trimmed().isEmpty())
+            return;
+        text = text.first(std::min(text.size(), MaxLyricsLength - m_length));
+        m_length += text.size();
+        const Break before = m_ends == 0   ? Break::None
+                             : m_ends == 1 ? Break::Line
+                                           : Break::Paragraph;
+        m_syllables.append({milliseconds, before, text.toString()});
+        m_ends = 0;
+    }
+
+    QList<Syllable> m_syllables;
+    qsizetype m_length = 0;
+    int m_ends = 0;
+};
 
 // Data bytes after the status byte of a channel message.
 int DataBytes(quint8 status)
@@ -160,16 +287,17 @@ int DataBytes(quint8 status)
 }
 
 // Walks one track's events up to its end, or up to the first event that cannot be read.
-void ReadTrack(QByteArrayView track, Found& found)
+void ReadTrack(QByteArrayView track, Scan& scan)
 {
     Cursor in(track);
     std::optional<quint8> runningStatus;
+    quint64 tick = 0;
     while (!in.atEnd()) {
-        if (!in.number())
-            return;
-        const std::optional<quint8> first = in.byte();
+        const std::optional<quint32> delta = in.number();
+        const std::optional<quint8> first = delta ? in.byte() : std::nullopt;
         if (!first)
             return;
+        tick += *delta;
         if (*first < 0x80) {
             // The running status stands for the status byte; this byte is already data.
             if (!runningStatus || !in.take(quint64(DataBytes(*runningStatus) - 1)))
@@ -182,9 +310,9 @@ void ReadTrack(QByteArrayView track, Found& found)
             const std::optional<quint8> type = in.byte();
             const std::optional<quint32> length = type ? in.number() : std::nullopt;
             const std::optional<QByteArrayView> data = length ? in.take(*length) : std::nullopt;
-            if (!data || *type == 0x2F)
+            if (!data || *type == EndOfTrack)
                 return;
-            TakeMeta(*type, *data, found);
+            Keep(scan, tick, *type, *data);
         } else if (*first == 0xF0 || *first == 0xF7) {
             const std::optional<quint32> length = in.number();
             if (!length || !in.take(*length))
@@ -212,28 +340,215 @@ QByteArrayView Unwrapped(QByteArrayView bytes)
     return {};
 }
 
+bool IsKaraokeMark(const Event& event)
+{
+    const QByteArrayView data = event.data;
+    return event.type == TextEvent &&
+           (data.startsWith("@K") || data.startsWith("@T") || data.startsWith("@L") ||
+            data.startsWith('\\') || data.startsWith('/'));
+}
+
+bool IsWordsTrackName(const Event& event, const Decoder& decode)
+{
+    return event.type == Name &&
+           decode(event.data).trimmed().compare(u"Words", Qt::CaseInsensitive) == 0;
+}
+
+// The track with the most events that match, the first of them on a tie; none when no event
+// matches.
+template <typename Match> std::optional<qsizetype> Busiest(const Scan& scan, Match matches)
+{
+    std::vector<int> counts(size_t(scan.tracks), 0);
+    for (const Event& event : scan.events)
+        if (matches(event))
+            ++counts[size_t(event.track)];
+    const auto most = std::max_element(counts.cbegin(), counts.cend());
+    if (most == counts.cend() || *most == 0)
+        return std::nullopt;
+    return qsizetype(most - counts.cbegin());
+}
+
+bool IsWords(const Event& event)
+{
+    return event.type == TextEvent && !event.data.startsWith('@');
+}
+
+// The track of a karaoke file's words: the one named "Words", else the one with the most line
+// marks, else the one with the most texts.
+std::optional<qsizetype> WordsTrack(const Scan& scan, const Decoder& decode)
+{
+    for (const Event& event : scan.events)
+        if (IsWordsTrackName(event, decode))
+            return event.track;
+    if (const auto marked = Busiest(scan, [](const Event& event) {
+            return IsWords(event) && (event.data.startsWith('\\') || event.data.startsWith('/'));
+        }))
+        return marked;
+    return Busiest(scan, IsWords);
+}
+
+QList<Syllable> SyllablesOf(const Scan& scan, const Decoder& decode, qsizetype track,
+                            bool lyricEvents, const Clock& clock)
+{
+    Lyrics lyrics;
+    for (const Event& event : scan.events)
+        if (event.track == track && (lyricEvents ? event.type == Lyric : IsWords(event)))
+            lyrics.add(clock.milliseconds(event.tick), decode(event.data));
+    return lyrics.take();
+}
+
+// The lyric events of the track that has most of them, else a karaoke file's words.
+QList<Syllable> SyllablesOf(const Scan& scan, const Decoder& decode, bool karaoke,
+                            const Clock& clock)
+{
+    QList<Syllable> syllables;
+    if (const auto track = Busiest(scan, [](const Event& event) { return event.type == Lyric; }))
+        syllables = SyllablesOf(scan, decode, *track, true, clock);
+    if (syllables.isEmpty() && karaoke)
+        if (const auto track = WordsTrack(scan, decode))
+            syllables = SyllablesOf(scan, decode, *track, false, clock);
+    return syllables;
+}
+
+void AddLine(QString& lines, const QString& line)
+{
+    if (line.isEmpty() || lines.size() + line.size() >= MaxTextLength)
+        return;
+    if (!lines.isEmpty())
+        lines += QLatin1Char('\n');
+    lines += line;
+}
+
+// The title and artist of a karaoke file from its "@T" lines, further "@T" and "@I" lines as
+// a comment, and the lyrics' language from its "@L" line.
+void TakeKaraokeLines(const Scan& scan, const Decoder& decode, Texts& texts)
+{
+    int titles = 0;
+    for (const Event& event : scan.events) {
+        if (event.type != TextEvent || !event.data.startsWith('@') || event.data.size() < 2)
+            continue;
+        const QString text = decode(event.data.sliced(2)).trimmed();
+        if (text.isEmpty())
+            continue;
+        const char kind = event.data[1];
+        if (kind == 'T' && titles < 2)
+            (titles++ == 0 ? texts.title : texts.artist) = text;
+        else if (kind == 'T' || kind == 'I')
+            AddLine(texts.comment, text);
+        else if (kind == 'L' && texts.language.isEmpty())
+            texts.language = TextDecoding::IsoLanguage(text);
+    }
+}
+
+// The first copyright notice, and the first track name as the title when there is none yet.
+// The names that karaoke files give their info and words tracks are no titles.
+void TakeNames(const Scan& scan, const Decoder& decode, bool karaoke, Texts& texts)
+{
+    for (const Event& event : scan.events) {
+        if (event.type == Copyright && texts.copyright.isEmpty())
+            texts.copyright = decode(event.data).trimmed();
+        if (event.type != Name || !texts.title.isEmpty())
+            continue;
+        const QString name = decode(event.data).trimmed();
+        if (!karaoke || (name.compare(u"Soft Karaoke", Qt::CaseInsensitive) != 0 &&
+                         name.compare(u"Words", Qt::CaseInsensitive) != 0))
+            texts.title = name;
+    }
+}
+
+Texts Assemble(const Scan& scan, bool karName)
+{
+    const Decoder decode(scan.events);
+    const bool karaoke =
+        karName || std::any_of(scan.events.cbegin(), scan.events.cend(), [&](const Event& event) {
+            return IsKaraokeMark(event) || IsWordsTrackName(event, decode);
+        });
+    Texts texts;
+    if (karaoke)
+        TakeKaraokeLines(scan, decode, texts);
+    TakeNames(scan, decode, karaoke, texts);
+    const Clock clock(scan);
+    QList<Syllable> syllables = SyllablesOf(scan, decode, karaoke, clock);
+    texts.lyrics = LyricsText(syllables);
+    if (clock.known())
+        texts.syllables = std::move(syllables);
+    return texts;
+}
+
 } // namespace
 
-Texts Read(QByteArrayView smf)
+QList<Line> Lines(const QList<Syllable>& syllables)
+{
+    QList<Line> lines;
+    Line line;
+    bool sung = false;
+    bool paragraph = false;
+    const auto close = [&] {
+        if (sung) {
+            line.text = line.text.trimmed();
+            line.paragraph = paragraph && !lines.isEmpty();
+            lines.append(line);
+            paragraph = false;
+        }
+        line = Line{};
+        sung = false;
+    };
+    for (const Syllable& syllable : syllables) {
+        if (syllable.before != Break::None) {
+            close();
+            paragraph = paragraph || syllable.before == Break::Paragraph;
+        }
+        if (!syllable.text.trimmed().isEmpty()) {
+            if (!sung)
+                line.start = syllable.milliseconds;
+            line.last = syllable.milliseconds;
+            sung = true;
+        }
+        line.text += syllable.text;
+    }
+    close();
+    return lines;
+}
+
+QString LyricsText(const QList<Syllable>& syllables)
+{
+    QString text;
+    for (const Line& line : Lines(syllables)) {
+        if (!text.isEmpty())
+            text += line.paragraph ? QStringLiteral("\n\n") : QStringLiteral("\n");
+        text += line.text;
+        if (text.size() >= MaxLyricsLength)
+            break;
+    }
+    // The cut may leave blanks at the end of its last line.
+    text.truncate(MaxLyricsLength);
+    while (!text.isEmpty() && text.back().isSpace())
+        text.chop(1);
+    return text;
+}
+
+Texts Read(QByteArrayView smf, bool karName)
 {
     smf = Unwrapped(smf);
     if (!smf.startsWith("MThd"))
         return {};
+    Scan scan;
+    if (smf.size() >= 14 && qFromBigEndian<quint32>(smf.data() + 4) >= 6) {
+        scan.format = qFromBigEndian<quint16>(smf.data() + 8);
+        scan.division = qFromBigEndian<quint16>(smf.data() + 12);
+    }
     // The header's track count is not trusted: the chunks present are what there is.
-    Found found;
     qint64 at = 0;
-    while (smf.size() - at >= 8) {
+    while (smf.size() - at >= 8 && scan.tracks < MaxTracks) {
         const quint32 length = qFromBigEndian<quint32>(smf.data() + at + 4);
         const qint64 available = std::min<qint64>(length, smf.size() - at - 8);
-        if (smf.sliced(at, 4) == "MTrk")
-            ReadTrack(smf.sliced(at + 8, available), found);
+        if (smf.sliced(at, 4) == "MTrk") {
+            ReadTrack(smf.sliced(at + 8, available), scan);
+            ++scan.tracks;
+        }
         at += 8 + available;
     }
-    Texts texts = std::move(found.texts);
-    texts.lyrics = found.lyricEvents.text();
-    if (texts.lyrics.isEmpty() && found.karaoke)
-        texts.lyrics = found.textEvents.text();
-    return texts;
+    return Assemble(scan, karName);
 }
 
 Texts ReadFile(const QString& path)
@@ -253,7 +568,8 @@ Texts ReadFile(const QString& path)
         ::close(handle);
         return {};
     }
-    return Read(file.read(std::min<qint64>(facts.st_size, MaxFileBytes)));
+    return Read(file.read(std::min<qint64>(facts.st_size, MaxFileBytes)),
+                path.endsWith(QStringLiteral(".kar"), Qt::CaseInsensitive));
 }
 
 } // namespace MidiText

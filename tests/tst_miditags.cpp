@@ -106,8 +106,11 @@ print(json.dumps({'seconds': MP3(path).info.length,
                   'id3v1': open(path, 'rb').read()[-128:-125] == b'TAG',
                   'version': tag.version[1],
                   'title': [str(f) for f in tag.getall('TIT2')],
+                  'artist': [str(f) for f in tag.getall('TPE1')],
                   'copyright': [str(f) for f in tag.getall('TCOP')],
-                  'lyrics': [f.text for f in tag.getall('USLT')]}))
+                  'comment': [[f.lang, str(f)] for f in tag.getall('COMM')],
+                  'lyrics': [[f.lang, f.text] for f in tag.getall('USLT')],
+                  'synced': [[f.lang, f.format, f.type, f.text] for f in tag.getall('SYLT')]}))
 )";
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
@@ -200,7 +203,7 @@ void TestMidiTags::readsTheTexts_data()
             Track(lyrics({"@LENGL", "@TTwinkle", "\\Twin", "kle ", "twin", "kle", "/Lit", "tle ",
                           "star", "\\How ", "I"},
                          TextEvent))),
-        "", "", "Twinkle twinkle\nLittle star\n\nHow I");
+        "Twinkle", "", "Twinkle twinkle\nLittle star\n\nHow I");
     row("lyric events win over karaoke text",
         Smf(Track(lyrics({"@KMIDI KARAOKE FILE", "typed"}, TextEvent) + Meta(Lyric, "sung"))), "",
         "", "sung");
@@ -282,12 +285,32 @@ void TestMidiTags::tagReadsBackElsewhere_data()
 {
     QTest::addColumn<Texts>("texts");
     QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QJsonArray>("synced");
 
+    Texts every;
+    every.title = QStringLiteral("Für Elise — 月光");
+    every.copyright = QStringLiteral("© 2024 Zoë");
+    every.lyrics = QStringLiteral("Ça va\nbien\n\nλα λα ♪");
+    every.artist = QStringLiteral("Zoë Ångström");
+    every.comment = QStringLiteral("Sequenced by\nMe");
+    every.language = QStringLiteral("fre");
+    every.syllables = {{0, MidiText::Break::None, QStringLiteral("Ça ")},
+                       {1500, MidiText::Break::None, QStringLiteral("va")},
+                       {3001, MidiText::Break::Line, QStringLiteral("bien")},
+                       {4294967295u, MidiText::Break::Paragraph, QStringLiteral("λα λα ♪")}};
+    const QJsonArray everySynced{QJsonArray{QStringLiteral("Ça "), 0},
+                                 QJsonArray{QStringLiteral("va"), 1500},
+                                 QJsonArray{QStringLiteral("\nbien"), 3001},
+                                 QJsonArray{QStringLiteral("\n\nλα λα ♪"), 4294967295.0}};
     QTest::newRow("every text, not ASCII")
-        << Texts{QStringLiteral("Für Elise — 月光"), QStringLiteral("© 2024 Zoë"),
-                 QStringLiteral("Ça va\nbien\n\nλα λα ♪")}
-        << QStringLiteral("Für Elise — 月光");
-    QTest::newRow("no texts") << Texts{} << QStringLiteral("Prélude_128");
+        << every << every.title << QStringLiteral("fre") << everySynced;
+    Texts untimed;
+    untimed.lyrics = QStringLiteral("la la");
+    QTest::newRow("lyrics without times or language")
+        << untimed << QStringLiteral("Prélude_128") << QStringLiteral("XXX") << QJsonArray();
+    QTest::newRow("no texts") << Texts{} << QStringLiteral("Prélude_128") << QString()
+                              << QJsonArray();
 }
 
 void TestMidiTags::tagReadsBackElsewhere()
@@ -297,8 +320,11 @@ void TestMidiTags::tagReadsBackElsewhere()
     QVERIFY(MakeMp3(mp3));
     // An ID3v1 tag and an earlier tag of our own, both to be replaced.
     QVERIFY(WriteBytes(mp3, ReadBytes(mp3) + "TAG" + QByteArray(125, 'x')));
-    Id3Tag::Write(mp3, {QStringLiteral("old"), QStringLiteral("old"), QStringLiteral("old")},
-                  QString());
+    const QString old = QStringLiteral("old");
+    Texts earlier;
+    earlier.title = earlier.copyright = earlier.lyrics = earlier.artist = earlier.comment = old;
+    earlier.syllables = {{7, MidiText::Break::None, old}};
+    Id3Tag::Write(mp3, earlier, QString());
     const double seconds = ReadTags(mp3).value(QStringLiteral("seconds")).toDouble();
     QVERIFY(seconds > 0.4);
 
@@ -309,12 +335,23 @@ void TestMidiTags::tagReadsBackElsewhere()
     QCOMPARE(tags.value(QStringLiteral("id3v1")).toBool(), false);
     QCOMPARE(tags.value(QStringLiteral("seconds")).toDouble(), seconds);
     QFETCH(QString, title);
+    QFETCH(QString, language);
     const auto listOf = [](const QString& text) {
         return text.isEmpty() ? QJsonArray() : QJsonArray{text};
     };
+    const auto inLanguage = [&](const QString& text) {
+        return text.isEmpty() ? QJsonArray() : QJsonArray{QJsonArray{language, text}};
+    };
     QCOMPARE(tags.value(QStringLiteral("title")).toArray(), listOf(title));
+    QCOMPARE(tags.value(QStringLiteral("artist")).toArray(), listOf(texts.artist));
     QCOMPARE(tags.value(QStringLiteral("copyright")).toArray(), listOf(texts.copyright));
-    QCOMPARE(tags.value(QStringLiteral("lyrics")).toArray(), listOf(texts.lyrics));
+    QCOMPARE(tags.value(QStringLiteral("comment")).toArray(), inLanguage(texts.comment));
+    QCOMPARE(tags.value(QStringLiteral("lyrics")).toArray(), inLanguage(texts.lyrics));
+    QFETCH(QJsonArray, synced);
+    // Times in milliseconds (format 2), the content being lyrics (type 1).
+    const QJsonArray frames =
+        synced.isEmpty() ? QJsonArray() : QJsonArray{QJsonArray{language, 2, 1, synced}};
+    QCOMPARE(tags.value(QStringLiteral("synced")).toArray(), frames);
 }
 
 void TestMidiTags::failureLeavesTheFileAlone_data()
