@@ -71,13 +71,21 @@ QByteArray Encode(const Song& song)
     }
     file += Chunk(tempoTrack);
 
-    for (const Track& track : song.tracks) {
+    for (qsizetype index = 0; index < song.tracks.size(); ++index) {
+        const Track& track = song.tracks[index];
         Events events;
         if (!track.name.isEmpty()) {
             QByteArray name = track.name.toUtf8();
             QByteArray meta = Bytes({0xFF, 0x03});
             AppendVariable(meta, std::uint32_t(name.size()));
             events.insert({{0, 0}, meta + name});
+        }
+        for (const Text& text : song.texts) {
+            if (text.track != index)
+                continue;
+            QByteArray meta = Bytes({0xFF, text.type});
+            AppendVariable(meta, std::uint32_t(text.bytes.size()));
+            events.insert({{text.tick, 0}, meta + text.bytes});
         }
         if (track.channel != 9)
             events.insert({{0, 0}, Bytes({0xC0 | track.channel, track.program & 0x7F})});
@@ -107,20 +115,25 @@ double DurationSeconds(const Song& song)
     for (const Track& track : song.tracks)
         for (const Note& note : track.notes)
             lastTick = std::max(lastTick, note.startTick + note.lengthTicks);
+    return SecondsAt(song, lastTick);
+}
+
+double SecondsAt(const Song& song, int tick)
+{
     QList<Tempo> tempos = song.tempos;
-    std::sort(tempos.begin(), tempos.end(),
-              [](const Tempo& a, const Tempo& b) { return a.tick < b.tick; });
+    std::stable_sort(tempos.begin(), tempos.end(),
+                     [](const Tempo& a, const Tempo& b) { return a.tick < b.tick; });
     double seconds = 0;
-    int tick = 0;
+    int from = 0;
     int us = 500000;
     for (const Tempo& tempo : tempos) {
-        if (tempo.tick >= lastTick)
+        if (tempo.tick >= tick)
             break;
-        seconds += double(tempo.tick - tick) * us / 1e6 / song.ticksPerQuarter;
-        tick = tempo.tick;
+        seconds += double(tempo.tick - from) * us / 1e6 / song.ticksPerQuarter;
+        from = tempo.tick;
         us = tempo.microsecondsPerQuarter;
     }
-    return seconds + double(lastTick - tick) * us / 1e6 / song.ticksPerQuarter;
+    return seconds + double(tick - from) * us / 1e6 / song.ticksPerQuarter;
 }
 
 Song Demo(double seconds, int seed)

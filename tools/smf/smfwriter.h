@@ -30,11 +30,22 @@ struct Tempo
     int microsecondsPerQuarter = 500000;
 };
 
+// A meta event with text in one of the tracks: 0x01 text, 0x02 copyright, 0x05 lyric and so
+// on. Texts that share a tick stay in the order given, after the track's name.
+struct Text
+{
+    int track = 0; // the index in Song::tracks
+    int tick = 0;
+    int type = 0x01;
+    QByteArray bytes;
+};
+
 struct Song
 {
     int ticksPerQuarter = 480;
     QList<Tempo> tempos{Tempo{}};
     QList<Track> tracks;
+    QList<Text> texts;
 };
 
 // The bytes of a format 1 file: a tempo track, then one track per Track.
@@ -45,6 +56,9 @@ bool Write(const Song& song, const QString& path);
 
 // Length of the song in seconds, following its tempo changes.
 double DurationSeconds(const Song& song);
+
+// Seconds from the start of the song to the tick, following its tempo changes.
+double SecondsAt(const Song& song, int tick);
 
 // A short song with notes on several channels, a drum track and a tempo change, lasting
 // about the given number of seconds.
