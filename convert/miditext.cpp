@@ -470,7 +470,8 @@ Texts Assemble(const Scan& scan, bool karName)
     const Clock clock(scan);
     QList<Syllable> syllables = SyllablesOf(scan, decode, karaoke, clock);
     texts.lyrics = LyricsText(syllables);
-    if (clock.known())
+    // Blanks alone are no lyrics, timed or not.
+    if (clock.known() && !texts.lyrics.isEmpty())
         texts.syllables = std::move(syllables);
     return texts;
 }

@@ -22,7 +22,7 @@ Q_DECLARE_METATYPE(Texts)
 
 namespace {
 
-enum MetaType { TextEvent = 0x01, Copyright = 0x02, Name = 0x03, Lyric = 0x05 };
+enum MetaType { TextEvent = 0x01, Copyright = 0x02, Name = 0x03, Lyric = 0x05, Tempo = 0x51 };
 
 QByteArray Number(quint32 value)
 {
@@ -32,10 +32,17 @@ QByteArray Number(quint32 value)
     return bytes;
 }
 
-// A meta event at delta time 0.
-QByteArray Meta(MetaType type, const QByteArray& data)
+// A meta event at the delta time.
+QByteArray Meta(MetaType type, const QByteArray& data, quint32 delta = 0)
 {
-    return QByteArray(1, '\0') + char(0xFF) + char(type) + Number(quint32(data.size())) + data;
+    return Number(delta) + char(0xFF) + char(type) + Number(quint32(data.size())) + data;
+}
+
+QByteArray TempoAt(quint32 delta, quint32 microsecondsPerQuarter)
+{
+    QByteArray data(4, '\0');
+    qToBigEndian(microsecondsPerQuarter, data.data());
+    return Meta(Tempo, data.sliced(1), delta);
 }
 
 QByteArray Chunk(const char* id, const QByteArray& body, qint64 declared = -1)
@@ -50,11 +57,22 @@ QByteArray Track(const QByteArray& events)
     return Chunk("MTrk", events + QByteArray("\0\xFF\x2F\0", 4));
 }
 
-QByteArray Smf(const QByteArray& chunks, quint16 trackCount = 1)
+QByteArray Smf(const QByteArray& chunks, quint16 trackCount = 1, quint16 format = 1,
+               quint16 division = 480)
 {
-    QByteArray header("\0\1\0\0\1\xE0", 6);
+    QByteArray header(6, '\0');
+    qToBigEndian(format, header.data());
     qToBigEndian(trackCount, header.data() + 2);
+    qToBigEndian(division, header.data() + 4);
     return Chunk("MThd", header) + chunks;
+}
+
+QByteArray Events(MetaType type, const QByteArrayList& texts)
+{
+    QByteArray events;
+    for (const QByteArray& text : texts)
+        events += Meta(type, text);
+    return events;
 }
 
 QByteArray Rmid(const QByteArray& smf, qint64 declared = -1)
@@ -151,6 +169,10 @@ class TestMidiTags : public QObject
 private Q_SLOTS:
     void readsTheTexts_data();
     void readsTheTexts();
+    void readsKaraokeTexts_data();
+    void readsKaraokeTexts();
+    void timesFollowTheTempoMap_data();
+    void timesFollowTheTempoMap();
     void capsBoundEveryText();
     void readsOnlyRegularFiles();
 
@@ -218,6 +240,15 @@ void TestMidiTags::readsTheTexts_data()
     // Valid UTF-8 bytes read as Latin-1 would give "Ã©"; invalid ones as UTF-8 give U+FFFD.
     row("UTF-8 then a stray byte", named("\xC3\xA9\xFF"), "Ã©ÿ");
     row("NULs and blanks", named(QByteArray(" \0Tit\0le\0 \t", 11)), "Title");
+    row("Windows-1251", named("\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0"), "Привет, мир");
+    // Accented letters stand between ASCII ones; a single pair alone is not enough for Cyrillic.
+    row("Latin-1 words",
+        named("\xc0 l'\xe9t\xe9 o\xf9 \xe0\xe9 \xe7"
+              "a"),
+        "À l'été où àé ça");
+    // A syllable alone is too short to tell; the file as a whole is not.
+    row("Windows-1251 told by the whole file",
+        Smf(Track(Meta(Name, "\xcf\xf0\xe8") + Meta(Lyric, "\xe2\xe5\xf2"))), "При", "", "вет");
 
     // Damaged files give what could be read before the damage, and the tracks after it.
     const QByteArray later = Track(Meta(Name, "Later"));
@@ -252,6 +283,89 @@ void TestMidiTags::readsTheTexts()
     QTEST(texts.title, "title");
     QTEST(texts.copyright, "copyright");
     QTEST(texts.lyrics, "lyrics");
+}
+
+void TestMidiTags::readsKaraokeTexts_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("karName");
+    QTest::addColumn<QStringList>("texts");
+    const auto row = [](const char* name, const QByteArray& file,
+                        std::initializer_list<const char*> texts, bool karName = false) {
+        QStringList list;
+        for (const char* text : texts)
+            list.append(QString::fromUtf8(text));
+        QTest::newRow(name) << file << karName << list;
+    };
+    const auto named = [](const QByteArray& name) { return Meta(Name, name); };
+    // Title, artist, comment, language, lyrics.
+
+    row("Soft Karaoke layout",
+        Smf(Track(named("Soft Karaoke") +
+                  Events(TextEvent, {"@KMIDI KARAOKE FILE", "@V0100", "@IInfo one"})) +
+            Track(named("Words") + Events(TextEvent, {"@LENGL", "@TTitle", "@T Artist ", "@T",
+                                                      "@TMore", "\\Hel", "lo"}))),
+        {"Title", "Artist", "Info one\nMore", "eng", "Hello"});
+    row("no @T: karaoke track names are no titles",
+        Smf(Track(named("Soft Karaoke") + Meta(TextEvent, "@KMIDI KARAOKE FILE")) +
+            Track(named("Words") + Meta(TextEvent, "la")) + Track(named("Piano"))),
+        {"Piano", "", "", "", "la"});
+    row("the track named Words",
+        Smf(Track(named("Piano") + Events(TextEvent, {"/not ", "/sung"})) +
+            Track(named("Words") + Events(TextEvent, {"sung ", "words"}))),
+        {"Piano", "", "", "", "sung words"});
+    row("else the track with the most line marks",
+        Smf(Track(Events(TextEvent, {"@TSong", "made with care", "/x"})) +
+            Track(Events(TextEvent, {"\\one", "/two", "/three"}))),
+        {"Song", "", "", "", "one\ntwo\nthree"});
+    row("a .kar name alone", Smf(Track(named("Tune") + Events(TextEvent, {"la ", "la"}))),
+        {"Tune", "", "", "", "la la"}, true);
+    row("lyric events of the track with most of them",
+        Smf(Track(Meta(Lyric, "one")) + Track(Events(Lyric, {"two ", "three"}))),
+        {"", "", "", "", "two three"});
+    row("language by its own name", Smf(Track(Meta(TextEvent, "@LDEUT"))), {"", "", "", "ger", ""});
+    row("language by its code", Smf(Track(Meta(TextEvent, "@Lrus"))), {"", "", "", "rus", ""});
+    row("language unknown", Smf(Track(Meta(TextEvent, "@LKLINGON"))), {"", "", "", "", ""});
+}
+
+void TestMidiTags::readsKaraokeTexts()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, karName);
+    const Texts read = MidiText::Read(file, karName);
+    QTEST((QStringList{read.title, read.artist, read.comment, read.language, read.lyrics}),
+          "texts");
+}
+
+void TestMidiTags::timesFollowTheTempoMap_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QList<quint32>>("milliseconds");
+
+    // Ticks of 480 a quarter: 500 ms at the default tempo, 250 ms at 250000 us.
+    const QByteArray twoSyllables = Meta(Lyric, "a", 480) + Meta(Lyric, "b", 960);
+    QTest::newRow("tempo change in another track")
+        << Smf(Track(twoSyllables) + Track(TempoAt(960, 250000)), 2) << QList<quint32>{500, 1250};
+    QTest::newRow("the last of two tempos at one tick")
+        << Smf(Track(TempoAt(0, 1000000) + TempoAt(0, 250000) + twoSyllables))
+        << QList<quint32>{250, 750};
+    // 25 frames of 40 ticks: a tick is a millisecond, whatever the tempo.
+    QTest::newRow("SMPTE time") << Smf(Track(TempoAt(0, 250000) + twoSyllables), 1, 0, 0xE728)
+                                << QList<quint32>{480, 1440};
+    QTest::newRow("independent songs have no times")
+        << Smf(Track(twoSyllables), 1, 2) << QList<quint32>{};
+    QTest::newRow("no division, no times") << Smf(Track(twoSyllables), 1, 1, 0) << QList<quint32>{};
+}
+
+void TestMidiTags::timesFollowTheTempoMap()
+{
+    QFETCH(QByteArray, file);
+    const Texts texts = MidiText::Read(file);
+    QCOMPARE(texts.lyrics, QStringLiteral("ab"));
+    QList<quint32> times;
+    for (const MidiText::Syllable& syllable : texts.syllables)
+        times.append(syllable.milliseconds);
+    QTEST(times, "milliseconds");
 }
 
 void TestMidiTags::capsBoundEveryText()
