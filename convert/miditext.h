@@ -49,9 +49,9 @@ struct Texts
 };
 
 // The texts of a Standard MIDI file, bare or wrapped in a RIFF "RMID" file. Each text is
-// UTF-8 when its bytes are valid UTF-8; the others are Windows-1251 when they read as
-// Cyrillic words (see the reader), otherwise Latin-1. A file named ".kar" is a karaoke file
-// whatever it carries.
+// UTF-8 when its bytes are valid UTF-8; the others are Windows-1251 when together they read
+// as Cyrillic words (TextDecoding::LooksCyrillic), otherwise Latin-1. A file named ".kar" is a
+// karaoke file whatever it carries.
 Texts Read(QByteArrayView smf, bool karName = false);
 
 // The texts of the file at the path; none when it is not a regular file or cannot be read.
