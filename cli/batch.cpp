@@ -5,7 +5,6 @@
 #include "convert/job.h"
 #include "convert/lrcfile.h"
 #include "convert/miditext.h"
-#include "convert/paths.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,18 +15,17 @@
 #include <thread>
 #include <vector>
 
-QList<BatchEntry> PlanBatch(const QStringList& sources, const QString& outputDir, int bitrate,
-                            bool skipExisting)
+QList<BatchEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate, bool skipExisting)
 {
     const QString bitrateText = QString::number(bitrate) + QStringLiteral(" kbps");
     QList<BatchEntry> entries;
+    entries.reserve(sources.size());
     QHash<QString, QString> writers;
-    for (const QString& given : sources) {
+    for (const Sources::Source& source : sources) {
         BatchEntry entry;
-        entry.source = QFileInfo(given).absoluteFilePath();
-        const QString folder = outputDir.isEmpty() ? Paths::FolderOfPath(entry.source) : outputDir;
+        entry.source = source.path;
         entry.mp3 = QDir::cleanPath(
-            Conversion::Mp3Path(folder, Conversion::BaseName(entry.source), bitrateText));
+            Conversion::Mp3Path(source.mp3Folder, Conversion::BaseName(entry.source), bitrateText));
         const auto first = writers.constFind(entry.mp3);
         if (first != writers.cend()) {
             entry.status = BatchEntry::Status::Failed;
@@ -67,7 +65,15 @@ void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic
 {
     QElapsedTimer timer;
     timer.start();
-    Conversion::Job job({entry.source, entry.mp3, settings.workFolder});
+    QString reason;
+    if (!Sources::MakeFolders(QFileInfo(entry.mp3).path(), reason)) {
+        entry.status = BatchEntry::Status::Failed;
+        entry.reason = QStringLiteral("cannot create the folder ") + QFileInfo(entry.mp3).path() +
+                       QStringLiteral(": ") + reason;
+        return;
+    }
+    const QString workFolder = entry.workFolder.isEmpty() ? settings.workFolder : entry.workFolder;
+    Conversion::Job job({entry.source, entry.mp3, workFolder});
     job.renderIntoEncoder(settings.renderer, settings.encoder, settings.bitrate, &cancel);
     QString lyrics = QStringLiteral("none");
     if (settings.tags || settings.lrc)
@@ -84,14 +90,17 @@ void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic
 } // namespace
 
 void RunBatch(QList<BatchEntry>& entries, const BatchSettings& settings,
-              const std::atomic<bool>& cancel, const std::function<void(int index)>& changed)
+              const std::atomic<bool>& cancel,
+              const std::function<void(int index, BatchEvent event)>& changed)
 {
     BatchEntry* const data = entries.data();
     const int total = int(entries.size());
     std::atomic<int> next = 0;
     std::mutex mutex;
     std::condition_variable wake;
-    QList<int> changes;
+    // Each change with what it was: an entry may start and end before the calling thread
+    // looks, and its status alone would then tell of two ends.
+    QList<QPair<int, BatchEvent>> changes;
     int running = 0;
 
     auto work = [&] {
@@ -105,14 +114,14 @@ void RunBatch(QList<BatchEntry>& entries, const BatchSettings& settings,
             {
                 const std::lock_guard lock(mutex);
                 data[index].status = BatchEntry::Status::Running;
-                changes.append(index);
+                changes.append({index, BatchEvent::Started});
             }
             wake.notify_one();
             Convert(result, settings, cancel);
             {
                 const std::lock_guard lock(mutex);
                 data[index] = result;
-                changes.append(index);
+                changes.append({index, BatchEvent::Ended});
             }
             wake.notify_one();
         }
@@ -130,10 +139,10 @@ void RunBatch(QList<BatchEntry>& entries, const BatchSettings& settings,
         std::unique_lock lock(mutex);
         while (true) {
             wake.wait_for(lock, std::chrono::milliseconds(250));
-            for (const int index : std::as_const(changes))
-                changed(index);
+            for (const auto& [index, event] : std::as_const(changes))
+                changed(index, event);
             changes.clear();
-            changed(-1);
+            changed(-1, BatchEvent::Tick);
             if (running == 0)
                 break;
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/sources.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -19,13 +21,16 @@ struct BatchEntry
     // What the converted files carry of the song's lyrics: "none", "plain" (without times) or
     // "synced" (with the time of each syllable).
     QString lyrics = QStringLiteral("none");
+    // The SoundFont that plays it, and the folder of the renderer's configuration naming it
+    // ("" for the run's own).
+    QString soundFont;
+    QString workFolder;
 };
 
 // The MP3 path of every source, and the entries of a batch in the order given: a source whose
 // MP3 file another source before it writes already fails, so the outcome never depends on
 // which conversion ends first; with skipExisting, one whose MP3 file exists is skipped.
-QList<BatchEntry> PlanBatch(const QStringList& sources, const QString& outputDir, int bitrate,
-                            bool skipExisting);
+QList<BatchEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate, bool skipExisting);
 
 struct BatchSettings
 {
@@ -40,8 +45,13 @@ struct BatchSettings
     QString workFolder;
 };
 
-// Converts the pending entries, jobs at once. Calls changed on the calling thread whenever an
-// entry starts or ends, with its index, and a few times a second with -1; stops the running
-// tools, and starts no more, once cancel is true. Returns when every conversion has ended.
+// What RunBatch tells of an entry: it started, it ended, or (with -1) only that time passed.
+enum class BatchEvent { Started, Ended, Tick };
+
+// Converts the pending entries, jobs at once. Calls changed on the calling thread once when an
+// entry starts and once when it ends, in that order, with its index, and a few times a second
+// with -1 and Tick; stops the running tools, and starts no more, once cancel is true. Returns
+// when every conversion has ended.
 void RunBatch(QList<BatchEntry>& entries, const BatchSettings& settings,
-              const std::atomic<bool>& cancel, const std::function<void(int index)>& changed);
+              const std::atomic<bool>& cancel,
+              const std::function<void(int index, BatchEvent event)>& changed);

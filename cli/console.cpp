@@ -98,6 +98,22 @@ QString FinishedLine(const BatchEntry& entry, int done, int total)
     return line + QStringLiteral(": ") + entry.reason;
 }
 
+QString PlannedLine(const BatchEntry& entry)
+{
+    const QString line = entry.source + QStringLiteral(" -> ") + entry.mp3;
+    switch (entry.status) {
+    case BatchEntry::Status::Skipped:
+        return line + QStringLiteral(" (skipped: ") + entry.reason + QLatin1Char(')');
+    case BatchEntry::Status::Failed:
+        return line + QStringLiteral(" (fails: ") + entry.reason + QLatin1Char(')');
+    case BatchEntry::Status::Pending:
+    case BatchEntry::Status::Running:
+    case BatchEntry::Status::Converted:
+        break;
+    }
+    return line;
+}
+
 QString Summary(const QList<BatchEntry>& entries, double elapsedSeconds)
 {
     return QStringLiteral("%1 converted, %2 failed, %3 skipped in ")
@@ -114,7 +130,8 @@ QByteArray ReportLine(const BatchEntry& entry)
                              {QStringLiteral("status"), StatusName(entry.status)},
                              {QStringLiteral("reason"), entry.reason},
                              {QStringLiteral("lyrics"), entry.lyrics},
-                             {QStringLiteral("seconds"), std::round(entry.seconds * 1000) / 1000}};
+                             {QStringLiteral("seconds"), std::round(entry.seconds * 1000) / 1000},
+                             {QStringLiteral("soundfont"), entry.soundFont}};
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 

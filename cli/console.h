@@ -17,6 +17,9 @@ QString LiveLine(const QList<BatchEntry>& entries, double elapsedSeconds, int wi
 // The line of one finished entry, as printed when the output is not a terminal.
 QString FinishedLine(const BatchEntry& entry, int done, int total);
 
+// The line of a dry run for one entry: "source -> mp3", with why it would be skipped or fail.
+QString PlannedLine(const BatchEntry& entry);
+
 // "N converted, M failed, K skipped in T".
 QString Summary(const QList<BatchEntry>& entries, double elapsedSeconds);
 

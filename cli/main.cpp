@@ -2,40 +2,23 @@
 #include "cli/batch.h"
 #include "cli/console.h"
 #include "cli/options.h"
+#include "cli/report.h"
+#include "cli/soundfonts.h"
+#include "cli/sources.h"
+#include "cli/stopping.h"
 #include "convert/applicationerror.h"
-#include "convert/platform.h"
 #include "convert/staging.h"
 #include "convert/workspace.h"
-#include "filelist/foldersearch.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <atomic>
-#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
-
-std::atomic<bool> Interrupted = false;
-
-extern "C" void OnInterrupt(int)
-{
-    Interrupted = true;
-}
-
-void Catch(int signal)
-{
-    struct sigaction action
-    {
-    };
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(signal, &action, nullptr);
-}
 
 void Print(std::FILE* stream, const QString& text)
 {
@@ -44,42 +27,49 @@ void Print(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
+void Complain(const QString& text)
+{
+    Print(stderr, QStringLiteral("tunepress: ") + text + QLatin1Char('\n'));
+}
+
+int UsageError(const QString& text)
+{
+    Complain(text + QStringLiteral("\nTry 'tunepress --help' for more information."));
+    return 2;
+}
+
 int TerminalWidth()
 {
     winsize size{};
     return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
 }
 
-// The files to convert: each file as given, each folder's matching files, sub-folders
-// included, by the rules of the window's folder search.
-QStringList ExpandInputs(const QStringList& inputs, const QString& extension)
+// Each source and its MP3 file, as the run would take them; exit status 1 when one would fail.
+int DryRun(const QList<BatchEntry>& entries)
 {
-    const tp::ErrorReporter warn = [](const QString& description, const QString&, int) {
-        Print(stderr, QStringLiteral("tunepress: ") + description + QLatin1Char('\n'));
-    };
-    QStringList sources;
-    for (const QString& input : inputs) {
-        const QString path = QFileInfo(input).absoluteFilePath();
-        if (!QFileInfo(path).isDir()) {
-            sources << path;
-            continue;
-        }
-        tp::ErrorTrap trap(QStringLiteral("searching ") + path, warn);
-        FolderSearch::AddTreeFiles([&](const QString& found) { sources << found; },
-                                   Platform::WithoutTrailingSeparators(path),
-                                   QStringLiteral("*.") + extension, trap, warn, 0);
+    int failing = 0;
+    int skipped = 0;
+    for (const BatchEntry& entry : entries) {
+        failing += entry.status == BatchEntry::Status::Failed;
+        skipped += entry.status == BatchEntry::Status::Skipped;
+        Print(stdout, Console::PlannedLine(entry) + QLatin1Char('\n'));
     }
-    return sources;
+    Print(stderr, QStringLiteral("%1 to convert, %2 failing, %3 skipped (dry run)\n")
+                      .arg(entries.size() - failing - skipped)
+                      .arg(failing)
+                      .arg(skipped));
+    return failing > 0 ? 1 : 0;
 }
 
-int Run(const CliOptions& options)
+// The tools, the workspace with the renderer's configurations, and each entry's SoundFont.
+// False, having said why, when the run cannot start.
+bool Prepare(const CliOptions& options, Workspace& workspace, BatchSettings& settings,
+             QList<BatchEntry>& entries)
 {
-    BatchSettings settings;
     settings.bitrate = options.bitrate;
     settings.jobs = options.jobs;
     settings.tags = options.tags;
     settings.lrc = options.lrc;
-    Workspace workspace;
     try {
         settings.renderer = Staging::ResourceSource(Staging::Resource::Renderer);
         settings.encoder = Staging::ResourceSource(Staging::Resource::Encoder);
@@ -89,78 +79,168 @@ int Run(const CliOptions& options)
         // Without a choice the sound is the window's; a chosen SoundFont plays every instrument.
         Staging::WriteConfigFor(soundFont, workspace, !options.soundFont.isEmpty());
         settings.workFolder = workspace.path();
+        SoundFontChoice choice(soundFont, workspace);
+        for (BatchEntry& entry : entries)
+            if (entry.status == BatchEntry::Status::Pending)
+                choice.assign(entry);
     } catch (const tp::ApplicationError& error) {
-        Print(stderr, QStringLiteral("tunepress: ") + error.description() + QLatin1Char('\n'));
-        return 1;
+        Complain(error.description());
+        return false;
+    }
+    return true;
+}
+
+// What the person or script watching sees of the run, and its report: each entry counted and
+// reported once, when it ends.
+class Progress
+{
+public:
+    Progress(const CliOptions& options, QList<BatchEntry>& entries, LiveReport& report)
+        : m_entries(entries), m_report(report), m_quiet(options.quiet),
+          m_live(!options.quiet && ::isatty(STDERR_FILENO)),
+          m_lines(options.report == QStringLiteral("-") ? stderr : stdout),
+          m_reported(entries.size(), false)
+    {
+        m_clock.start();
     }
 
-    QFile report(options.report);
-    if (!options.report.isEmpty() && !report.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        Print(stderr, QStringLiteral("tunepress: cannot write the report ") + options.report +
-                          QStringLiteral(": ") + report.errorString() + QLatin1Char('\n'));
-        return 2;
-    }
+    void ended(int index);
+    void show();
+    // Ends the program at once, after a second signal: reports what did not end and removes
+    // the partial files and the workspace, without waiting for the jobs.
+    [[noreturn]] void endAtOnce(Workspace& workspace);
+    void clearLine() const;
+    double elapsed() const { return double(m_clock.elapsed()) / 1000; }
+    const QString& reportError() const { return m_reportError; }
 
-    QList<BatchEntry> entries = PlanBatch(ExpandInputs(options.inputs, options.extension),
-                                          options.outputDir, options.bitrate, options.skipExisting);
-    const bool live = !options.quiet && ::isatty(STDERR_FILENO);
-    QElapsedTimer clock;
-    clock.start();
-    int done = 0;
-    auto show = [&](int index) {
-        const double elapsed = double(clock.elapsed()) / 1000;
-        if (index >= 0) {
-            const BatchEntry& entry = entries[index];
-            if (entry.status == BatchEntry::Status::Running)
-                return;
-            ++done;
-            if (!live && (!options.quiet || entry.status == BatchEntry::Status::Failed))
-                Print(stdout,
-                      Console::FinishedLine(entry, done, int(entries.size())) + QLatin1Char('\n'));
-        }
-        if (live)
-            Print(stderr, QStringLiteral("\r\x1b[K") +
-                              Console::LiveLine(entries, elapsed, TerminalWidth() - 1));
-    };
-    // What the plan settled already (clashes, files skipped) is shown first.
-    for (int index = 0; index < entries.size(); ++index)
-        if (entries[index].status != BatchEntry::Status::Pending)
-            show(index);
-    RunBatch(entries, settings, Interrupted, show);
-    const double elapsed = double(clock.elapsed()) / 1000;
-    if (live)
+private:
+    QList<BatchEntry>& m_entries;
+    LiveReport& m_report;
+    const bool m_quiet;
+    const bool m_live;
+    std::FILE* const m_lines;
+    std::vector<bool> m_reported;
+    int m_done = 0;
+    QElapsedTimer m_clock;
+    QString m_reportError;
+};
+
+void Progress::ended(int index)
+{
+    if (m_reported[size_t(index)])
+        return;
+    m_reported[size_t(index)] = true;
+    const BatchEntry& entry = m_entries[index];
+    ++m_done;
+    if (!m_live && (!m_quiet || entry.status == BatchEntry::Status::Failed))
+        Print(m_lines,
+              Console::FinishedLine(entry, m_done, int(m_entries.size())) + QLatin1Char('\n'));
+    if (m_reportError.isEmpty() && !m_report.write(entry)) {
+        // A report that cannot be kept makes the run's outcome unknowable: it ends here.
+        m_reportError = m_report.error();
+        Stopping::Request();
+    }
+}
+
+void Progress::show()
+{
+    if (m_live)
+        Print(stderr, QStringLiteral("\r\x1b[K") +
+                          Console::LiveLine(m_entries, elapsed(), TerminalWidth() - 1));
+}
+
+void Progress::clearLine() const
+{
+    if (m_live)
         Print(stderr, QStringLiteral("\r\x1b[K"));
+}
 
-    for (BatchEntry& entry : entries)
-        if (entry.status == BatchEntry::Status::Pending) {
+void Progress::endAtOnce(Workspace& workspace)
+{
+    clearLine();
+    for (qsizetype index = 0; index < m_entries.size(); ++index)
+        if (!m_reported[size_t(index)]) {
+            BatchEntry entry = m_entries[index];
             entry.status = BatchEntry::Status::Failed;
-            entry.reason = QStringLiteral("the run was stopped before it was converted");
+            entry.reason = QStringLiteral("the run was stopped at once");
+            m_report.write(entry);
         }
-    if (report.isOpen())
-        for (const BatchEntry& entry : std::as_const(entries))
-            report.write(Console::ReportLine(entry));
+    workspace.removeWithNotedFiles();
+    Complain(QStringLiteral("stopped at once"));
+    std::_Exit(130);
+}
 
+int Finish(QList<BatchEntry>& entries, Progress& progress)
+{
+    for (qsizetype index = 0; index < entries.size(); ++index)
+        if (entries[index].status == BatchEntry::Status::Pending) {
+            entries[index].status = BatchEntry::Status::Failed;
+            entries[index].reason = QStringLiteral("the run was stopped before it was converted");
+            progress.ended(int(index));
+        }
     bool failed = false;
     for (const BatchEntry& entry : std::as_const(entries))
         if (entry.status == BatchEntry::Status::Failed) {
             failed = true;
-            Print(stderr, QStringLiteral("tunepress: ") + entry.source + QStringLiteral(": ") +
-                              entry.reason + QLatin1Char('\n'));
+            Complain(entry.source + QStringLiteral(": ") + entry.reason);
         }
-    if (Interrupted)
-        Print(stderr, QStringLiteral("tunepress: stopped\n"));
-    Print(stderr, Console::Summary(entries, elapsed) + QLatin1Char('\n'));
-    return Interrupted ? 130 : failed ? 1 : 0;
+    if (!progress.reportError().isEmpty())
+        Complain(progress.reportError());
+    else if (Stopping::Requested())
+        Complain(QStringLiteral("stopped"));
+    Print(stderr, Console::Summary(entries, progress.elapsed()) + QLatin1Char('\n'));
+    if (!progress.reportError().isEmpty())
+        return 1;
+    return Stopping::Requested() ? 130 : failed ? 1 : 0;
+}
+
+int Convert(const CliOptions& options, QList<BatchEntry>& entries, LiveReport& report)
+{
+    Workspace workspace;
+    BatchSettings settings;
+    if (!Prepare(options, workspace, settings, entries))
+        return 1;
+    Progress progress(options, entries, report);
+    // What the plan settled already (clashes, files skipped) is shown first.
+    for (qsizetype index = 0; index < entries.size(); ++index)
+        if (entries[index].status != BatchEntry::Status::Pending)
+            progress.ended(int(index));
+    RunBatch(entries, settings, Stopping::Requested(), [&](int index, BatchEvent event) {
+        if (event == BatchEvent::Ended)
+            progress.ended(index);
+        if (Stopping::RequestedAgain())
+            progress.endAtOnce(workspace);
+        if (event != BatchEvent::Started)
+            progress.show();
+    });
+    progress.clearLine();
+    return Finish(entries, progress);
+}
+
+int Run(const CliOptions& options)
+{
+    LiveReport report;
+    if (!options.dryRun && !report.open(options.report))
+        return UsageError(report.error());
+    // Until the batch is planned there is nothing to clean up: a signal ends the search or
+    // the reading of a list at once.
+    Stopping::SetEndAtOnce(true);
+    QList<Sources::Source> sources;
+    QString error;
+    if (!Sources::Gather(options, Complain, sources, error))
+        return UsageError(error);
+    QList<BatchEntry> entries = PlanBatch(sources, options.bitrate, options.skipExisting);
+    if (options.dryRun)
+        return DryRun(entries);
+    Stopping::SetEndAtOnce(false);
+    return Convert(options, entries, report);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // Tools that end early must not end this program with them.
-    std::signal(SIGPIPE, SIG_IGN);
-    Catch(SIGINT);
-    Catch(SIGTERM);
+    Stopping::CatchSignals();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tunepress"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TUNEPRESS_VERSION));

@@ -1,16 +1,16 @@
 #include "cli/options.h"
 
+#include "cli/sources.h"
 #include "convert/bitrate.h"
-#include "convert/paths.h"
 #include "convert/staging.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -24,72 +24,111 @@ QString OfferedBitrates(const QString& last)
     return numbers.join(QStringLiteral(", ")) + last + highest;
 }
 
+QCommandLineOption Flag(const QStringList& names, const QString& description)
+{
+    return QCommandLineOption(names, description);
+}
+
+QCommandLineOption Valued(const QStringList& names, const QString& description,
+                          const QString& valueName, const QString& fallback = QString())
+{
+    return QCommandLineOption(names, description, valueName, fallback);
+}
+
 struct Parser
 {
     QCommandLineParser parser;
-    QCommandLineOption bitrate{{QStringLiteral("b"), QStringLiteral("bitrate")},
-                               QStringLiteral("Bitrate in kbps: ") +
-                                   OfferedBitrates(QStringLiteral(" or ")) +
-                                   QStringLiteral(" (default 128)."),
-                               QStringLiteral("KBPS"),
-                               QStringLiteral("128")};
-    QCommandLineOption outputDir{{QStringLiteral("o"), QStringLiteral("output-dir")},
-                                 QStringLiteral("Write the MP3 files into DIR (default: beside "
-                                                "each source)."),
-                                 QStringLiteral("DIR")};
-    QCommandLineOption extension{
+    QCommandLineOption bitrate =
+        Valued({QStringLiteral("b"), QStringLiteral("bitrate")},
+               QStringLiteral("Bitrate in kbps: ") + OfferedBitrates(QStringLiteral(" or ")) +
+                   QStringLiteral(" (default 128)."),
+               QStringLiteral("KBPS"), QStringLiteral("128"));
+    QCommandLineOption outputDir = Valued(
+        {QStringLiteral("o"), QStringLiteral("output-dir")},
+        QStringLiteral("Write the MP3 files into DIR, made if need be, each folder's sub-folders "
+                       "made again under it (default: beside each source)."),
+        QStringLiteral("DIR"));
+    QCommandLineOption flat = Flag(
+        {QStringLiteral("flat")},
+        QStringLiteral("With -o, write every MP3 file into DIR itself, not into sub-folders."));
+    QCommandLineOption extension = Valued(
         {QStringLiteral("e"), QStringLiteral("extension")},
-        QStringLiteral("Take files ending in .EXT from folders, sub-folders "
-                       "included (default mid; * takes every file)."),
-        QStringLiteral("EXT"),
-        QStringLiteral("mid")};
-    QCommandLineOption jobs{{QStringLiteral("j"), QStringLiteral("jobs")},
-                            QStringLiteral("Convert N files at once (default: the number of "
-                                           "processors)."),
-                            QStringLiteral("N")};
-    QCommandLineOption skipExisting{{QStringLiteral("k"), QStringLiteral("skip-existing")},
-                                    QStringLiteral("Leave an MP3 file that exists already, so a "
-                                                   "run that was stopped can be resumed.")};
-    QCommandLineOption filesFrom{QStringLiteral("files-from"),
-                                 QStringLiteral("Read more sources from FILE, one path a line (- "
-                                                "reads standard input)."),
-                                 QStringLiteral("FILE")};
-    QCommandLineOption soundFont{QStringLiteral("soundfont"),
-                                 QStringLiteral("Render with the SoundFont FILE."),
-                                 QStringLiteral("FILE")};
-    QCommandLineOption report{QStringLiteral("report"),
-                              QStringLiteral("Write a JSON Lines report to FILE, one object a "
-                                             "source: source, mp3, status, reason, lyrics, "
-                                             "seconds."),
-                              QStringLiteral("FILE")};
-    QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
-                             QStringLiteral("Print only failures and the summary.")};
-    QCommandLineOption noTags{QStringLiteral("no-tags"),
-                              QStringLiteral("Write no ID3 tag (title, copyright and lyrics from "
-                                             "the MIDI file).")};
-    QCommandLineOption lrc{QStringLiteral("lrc"),
-                           QStringLiteral("Write the timed lyrics of a song beside its MP3 file "
-                                          "as an .lrc file of the same name.")};
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
-                            QStringLiteral("Show this help and exit.")};
-    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
-                               QStringLiteral("Show the version and exit.")};
+        QStringLiteral("Take files ending in one of the comma-separated EXT from folders, "
+                       "sub-folders included, in any letter case (default mid,midi,kar,rmi; * "
+                       "takes every file)."),
+        QStringLiteral("EXT"));
+    QCommandLineOption jobs =
+        Valued({QStringLiteral("j"), QStringLiteral("jobs")},
+               QStringLiteral("Convert N files at once (default: the number of processors)."),
+               QStringLiteral("N"));
+    QCommandLineOption skipExisting = Flag(
+        {QStringLiteral("k"), QStringLiteral("skip-existing")},
+        QStringLiteral("Leave an MP3 file that exists already, so a run that was stopped can be "
+                       "resumed."));
+    QCommandLineOption dryRun = Flag({QStringLiteral("n"), QStringLiteral("dry-run")},
+                                     QStringLiteral("Print each source and its MP3 file, with "
+                                                    "skips and clashes; write nothing."));
+    QCommandLineOption filesFrom = Valued(
+        {QStringLiteral("files-from")},
+        QStringLiteral("Read more sources from FILE, one path a line (- reads standard input), "
+                       "taken where the option stands among the sources."),
+        QStringLiteral("FILE"));
+    QCommandLineOption null = Flag(
+        {QStringLiteral("0"), QStringLiteral("null")},
+        QStringLiteral("The --files-from lists end each path with a NUL byte (find -print0)."));
+    QCommandLineOption soundFont =
+        Valued({QStringLiteral("soundfont")},
+               QStringLiteral("Render with the SoundFont FILE. A song.sf2 beside song.mid, else a "
+                              "<folder name>.sf2 in its folder, plays that song instead."),
+               QStringLiteral("FILE"));
+    QCommandLineOption report = Valued(
+        {QStringLiteral("report")},
+        QStringLiteral("Write a JSON Lines report to FILE (- is standard output; progress then "
+                       "goes to standard error), one object a source as it ends: source, mp3, "
+                       "status, reason, lyrics, seconds, soundfont."),
+        QStringLiteral("FILE"));
+    QCommandLineOption quiet = Flag({QStringLiteral("q"), QStringLiteral("quiet")},
+                                    QStringLiteral("Print only failures and the summary."));
+    QCommandLineOption noTags =
+        Flag({QStringLiteral("no-tags")}, QStringLiteral("Write no ID3 tag (title, copyright and "
+                                                         "lyrics from the MIDI file)."));
+    QCommandLineOption lrc = Flag({QStringLiteral("lrc")},
+                                  QStringLiteral("Write the timed lyrics of a song beside its MP3 "
+                                                 "file as an .lrc file of the same name."));
+    QCommandLineOption help = Flag({QStringLiteral("h"), QStringLiteral("help")},
+                                   QStringLiteral("Show this help and exit."));
+    QCommandLineOption version = Flag({QStringLiteral("v"), QStringLiteral("version")},
+                                      QStringLiteral("Show the version and exit."));
+
+    QList<QCommandLineOption> all() const
+    {
+        return {bitrate, outputDir, flat,   extension, jobs,   skipExisting, dryRun, filesFrom,
+                null,    soundFont, report, quiet,     noTags, lrc,          help,   version};
+    }
 
     Parser()
     {
-        parser.setApplicationDescription(
-            QStringLiteral("Converts MIDI files to MP3 files, several at once.\n\n"
-                           "Each FILE is converted; each FOLDER gives its files and those of its "
-                           "sub-folders.\nSong.mid becomes Song_128 kbps.mp3 at 128 kbps. A file "
-                           "that fails keeps any\nearlier MP3 file of its name.\n\n"
-                           "Exit status: 0 all converted or skipped, 1 some failed, 2 usage "
-                           "error,\n130 stopped (Ctrl-C)."));
+        parser.setApplicationDescription(QStringLiteral(
+            "Converts MIDI files to MP3 files, several at once.\n\n"
+            "Each FILE is converted; each FOLDER gives its files and those of its sub-folders.\n"
+            "Song.mid becomes Song_128 kbps.mp3 at 128 kbps. A file reached twice (by a\n"
+            "folder, a link or its path) is converted once. A file that fails keeps any\n"
+            "earlier MP3 file of its name.\n\n"
+            "Exit status: 0 all converted or skipped, 1 some failed, 2 usage error,\n"
+            "130 stopped (Ctrl-C, SIGTERM, SIGHUP; a second Ctrl-C ends at once)."));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-        parser.addOptions({bitrate, outputDir, extension, jobs, skipExisting, filesFrom, soundFont,
-                           report, quiet, noTags, lrc, help, version});
+        parser.addOptions(all());
         parser.addPositionalArgument(QStringLiteral("FILE|FOLDER"),
                                      QStringLiteral("MIDI files, and folders to take them from."),
                                      QStringLiteral("FILE|FOLDER..."));
+    }
+
+    bool takesValue(const QString& name) const
+    {
+        for (const QCommandLineOption& option : all())
+            if (option.names().contains(name))
+                return !option.valueName().isEmpty();
+        return false;
     }
 };
 
@@ -103,28 +142,140 @@ ParsedCommandLine UsageError(const QString& message)
     return parsed;
 }
 
-// Paths one a line; every byte but NUL and newline may stand in a name.
-bool ReadPathList(const QString& name, QStringList& paths, QString& error)
+ParsedCommandLine Finished(const QString& output)
 {
-    QFile file;
-    const bool opened = name == QStringLiteral("-")
-                            ? file.open(stdin, QIODevice::ReadOnly)
-                            : (file.setFileName(name), file.open(QIODevice::ReadOnly));
-    if (!opened) {
-        error = QStringLiteral("cannot read ") + name + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    for (const QByteArray& line : bytes.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        if (line.contains('\0')) {
-            error = name + QStringLiteral(": a path holds a NUL byte");
-            return false;
+    ParsedCommandLine parsed;
+    parsed.finished = true;
+    parsed.output = output;
+    return parsed;
+}
+
+// The sources and --files-from lists in the order they stand on the command line, which the
+// parser keeps for each kind apart only. Reads the arguments as the parser does.
+QList<CliInput> InputsInOrder(const Parser& p, const QStringList& arguments)
+{
+    QList<CliInput> inputs;
+    bool optionsEnded = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (optionsEnded || argument == QStringLiteral("-") ||
+            !argument.startsWith(QLatin1Char('-'))) {
+            inputs.append({CliInput::Kind::Path, argument});
+        } else if (argument == QStringLiteral("--")) {
+            optionsEnded = true;
+        } else if (argument.startsWith(QStringLiteral("--"))) {
+            const qsizetype equals = argument.indexOf(QLatin1Char('='));
+            const QString name = argument.mid(2, equals < 0 ? -1 : equals - 2);
+            if (!p.takesValue(name))
+                continue;
+            const QString value = equals >= 0                ? argument.mid(equals + 1)
+                                  : i + 1 < arguments.size() ? arguments[++i]
+                                                             : QString();
+            if (p.filesFrom.names().contains(name))
+                inputs.append({CliInput::Kind::List, value});
+        } else {
+            // Short options run together: the first that takes a value takes the rest.
+            for (qsizetype c = 1; c < argument.size(); ++c)
+                if (p.takesValue(argument.mid(c, 1))) {
+                    if (c + 1 == argument.size())
+                        ++i;
+                    break;
+                }
         }
-        paths << QFile::decodeName(line);
     }
-    return true;
+    return inputs;
+}
+
+QList<CliInput> Inputs(const Parser& p, const QStringList& arguments)
+{
+    QList<CliInput> inputs = InputsInOrder(p, arguments);
+    QStringList paths;
+    QStringList lists;
+    for (const CliInput& input : std::as_const(inputs))
+        (input.kind == CliInput::Kind::Path ? paths : lists) << input.text;
+    if (paths == p.parser.positionalArguments() && lists == p.parser.values(p.filesFrom))
+        return inputs;
+    // Read otherwise than the parser read it: its own reading, lists last, is the safe one.
+    inputs.clear();
+    for (const QString& path : p.parser.positionalArguments())
+        inputs.append({CliInput::Kind::Path, path});
+    for (const QString& list : p.parser.values(p.filesFrom))
+        inputs.append({CliInput::Kind::List, list});
+    return inputs;
+}
+
+// The output folder, made when it does not exist yet; a dry run only checks that it could be.
+QString SettleOutputFolder(const QString& given, bool dryRun)
+{
+    const QString folder = QFileInfo(given).absoluteFilePath();
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir())
+        return QStringLiteral("output folder '") + given + QStringLiteral("' is not a folder");
+    if (dryRun || info.isDir())
+        return QString();
+    QString reason;
+    if (!Sources::MakeFolders(folder, reason))
+        return QStringLiteral("cannot create the output folder '") + given + QStringLiteral("': ") +
+               reason;
+    return QString();
+}
+
+QString ReadOutput(const Parser& p, CliOptions& options)
+{
+    options.flat = p.parser.isSet(p.flat);
+    options.dryRun = p.parser.isSet(p.dryRun);
+    if (!p.parser.isSet(p.outputDir))
+        return options.flat ? QStringLiteral("--flat needs an output folder (-o)") : QString();
+    const QString given = p.parser.value(p.outputDir);
+    options.outputDir = QFileInfo(given).absoluteFilePath();
+    return SettleOutputFolder(given, options.dryRun);
+}
+
+QString ReadExtensions(const Parser& p, CliOptions& options)
+{
+    if (!p.parser.isSet(p.extension))
+        return QString();
+    const QString given = p.parser.value(p.extension);
+    options.extensions.clear();
+    for (const QString& part : given.split(QLatin1Char(','))) {
+        const QString extension = part.trimmed();
+        if (extension.isEmpty() || extension.contains(QLatin1Char('/')))
+            return QStringLiteral("invalid extension '") + given + QLatin1Char('\'');
+        if (!options.extensions.contains(extension, Qt::CaseInsensitive))
+            options.extensions << extension;
+    }
+    return QString();
+}
+
+QString ReadNumbers(const Parser& p, CliOptions& options)
+{
+    const QString bitrate = p.parser.value(p.bitrate);
+    const QString entry = bitrate + QStringLiteral(" kbps");
+    if (!Bitrate::BitrateEntries().contains(entry))
+        return QStringLiteral("invalid bitrate '") + bitrate + QStringLiteral("': choose one of ") +
+               OfferedBitrates(QStringLiteral(", "));
+    options.bitrate = Bitrate::BitrateNumber(entry);
+
+    options.jobs = std::max(1, QThread::idealThreadCount());
+    if (p.parser.isSet(p.jobs)) {
+        bool number = false;
+        options.jobs = p.parser.value(p.jobs).toInt(&number);
+        if (!number || options.jobs < 1 || options.jobs > 1024)
+            return QStringLiteral("invalid number of jobs '") + p.parser.value(p.jobs) +
+                   QLatin1Char('\'');
+    }
+    return QString();
+}
+
+QString ReadSoundFont(const Parser& p, CliOptions& options)
+{
+    if (!p.parser.isSet(p.soundFont))
+        return QString();
+    options.soundFont = QFileInfo(p.parser.value(p.soundFont)).absoluteFilePath();
+    if (Staging::FindSoundFont({options.soundFont}).isEmpty())
+        return QLatin1Char('\'') + p.parser.value(p.soundFont) +
+               QStringLiteral("' is not a SoundFont 2 file");
+    return QString();
 }
 
 } // namespace
@@ -140,70 +291,28 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments)
     Parser p;
     if (!p.parser.parse(arguments))
         return UsageError(p.parser.errorText());
+    if (p.parser.isSet(p.help))
+        return Finished(p.parser.helpText());
+    if (p.parser.isSet(p.version))
+        return Finished(QStringLiteral("tunepress ") + QCoreApplication::applicationVersion() +
+                        QLatin1Char('\n'));
+
     ParsedCommandLine parsed;
-    if (p.parser.isSet(p.help)) {
-        parsed.finished = true;
-        parsed.output = p.parser.helpText();
-        return parsed;
-    }
-    if (p.parser.isSet(p.version)) {
-        parsed.finished = true;
-        parsed.output = QStringLiteral("tunepress ") + QCoreApplication::applicationVersion() +
-                        QLatin1Char('\n');
-        return parsed;
-    }
-
     CliOptions& options = parsed.options;
-    const QString bitrate = p.parser.value(p.bitrate);
-    const QString entry = bitrate + QStringLiteral(" kbps");
-    if (!Bitrate::BitrateEntries().contains(entry))
-        return UsageError(QStringLiteral("invalid bitrate '") + bitrate +
-                          QStringLiteral("': choose one of ") +
-                          OfferedBitrates(QStringLiteral(", ")));
-    options.bitrate = Bitrate::BitrateNumber(entry);
-
-    if (p.parser.isSet(p.outputDir)) {
-        options.outputDir = p.parser.value(p.outputDir);
-        if (!QFileInfo(options.outputDir).isDir())
-            return UsageError(QStringLiteral("output folder '") + options.outputDir +
-                              QStringLiteral("' does not exist"));
-        options.outputDir = QFileInfo(options.outputDir).absoluteFilePath();
+    options.inputs = Inputs(p, arguments);
+    if (options.inputs.isEmpty())
+        return UsageError(QStringLiteral("no MIDI file or folder given"));
+    // The output folder last: a run refused for another reason makes none.
+    for (const auto read : {ReadNumbers, ReadExtensions, ReadSoundFont, ReadOutput}) {
+        const QString error = read(p, options);
+        if (!error.isEmpty())
+            return UsageError(error);
     }
-
-    options.extension = p.parser.value(p.extension);
-    if (options.extension.isEmpty() || options.extension.contains(QLatin1Char('/')))
-        return UsageError(QStringLiteral("invalid extension '") + options.extension +
-                          QLatin1Char('\''));
-
-    options.jobs = std::max(1, QThread::idealThreadCount());
-    if (p.parser.isSet(p.jobs)) {
-        bool number = false;
-        options.jobs = p.parser.value(p.jobs).toInt(&number);
-        if (!number || options.jobs < 1 || options.jobs > 1024)
-            return UsageError(QStringLiteral("invalid number of jobs '") + p.parser.value(p.jobs) +
-                              QLatin1Char('\''));
-    }
-
-    if (p.parser.isSet(p.soundFont)) {
-        options.soundFont = QFileInfo(p.parser.value(p.soundFont)).absoluteFilePath();
-        if (Staging::FindSoundFont({options.soundFont}).isEmpty())
-            return UsageError(QLatin1Char('\'') + p.parser.value(p.soundFont) +
-                              QStringLiteral("' is not a SoundFont 2 file"));
-    }
-
     options.skipExisting = p.parser.isSet(p.skipExisting);
+    options.nullSeparated = p.parser.isSet(p.null);
     options.report = p.parser.value(p.report);
     options.quiet = p.parser.isSet(p.quiet);
     options.tags = !p.parser.isSet(p.noTags);
     options.lrc = p.parser.isSet(p.lrc);
-
-    options.inputs = p.parser.positionalArguments();
-    for (const QString& list : p.parser.values(p.filesFrom)) {
-        QString error;
-        if (!ReadPathList(list, options.inputs, error))
-            return UsageError(error);
-    }
-    if (options.inputs.isEmpty())
-        return UsageError(QStringLiteral("no MIDI file or folder given"));
     return parsed;
 }

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <exception>
+#include <unistd.h>
 
 namespace Runner {
 
@@ -124,6 +125,9 @@ bool Start(QProcess& process, const Command& command, Outcome& outcome, QIODevic
         outcome.lastOutput = QStringLiteral("No program was given.");
         return false;
     }
+    // Each tool leads a process group of its own, so that a terminal's Ctrl-C reaches this
+    // program alone, which then stops the tool itself and knows why it ended.
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
     process.start(command.program, command.arguments, mode);
     if (!process.waitForStarted(-1)) {
         outcome.lastOutput = process.errorString();

@@ -129,21 +129,26 @@ void CheckProgram(const QString& path, Resource program)
         throw Missing(program);
 }
 
-void LinkSoundFont(const QString& soundFont, Workspace& workspace)
+namespace {
+
+QString InFolder(const QString& folder, const QString& name)
 {
-    workspace.create();
-    const QString link = workspace.filePath(SoundFontLinkName());
+    return folder + Platform::NativeSeparator + name;
+}
+
+void LinkSoundFontIn(const QString& soundFont, const QString& folder)
+{
+    const QString link = InFolder(folder, SoundFontLinkName());
     Paths::DeleteFileQuiet(link);
     if (!QFile::link(Absolute(soundFont), link))
         throw tp::ApplicationError(QStringLiteral("Cannot make the link ") + link);
 }
 
-void WriteConfig(Workspace& workspace, bool everyInstrument)
+void WriteConfigIn(const QString& folder, bool everyInstrument)
 {
-    workspace.create();
-    QStringList lines{ConfigLine(workspace.path())};
+    QStringList lines{ConfigLine(folder)};
     if (everyInstrument) {
-        const QString font = QStringLiteral(" %font \"") + workspace.filePath(SoundFontLinkName()) +
+        const QString font = QStringLiteral(" %font \"") + InFolder(folder, SoundFontLinkName()) +
                              QStringLiteral("\" ");
         lines << QStringLiteral("bank 0");
         for (int program = 0; program < 128; ++program)
@@ -155,15 +160,35 @@ void WriteConfig(Workspace& workspace, bool everyInstrument)
     }
     // Written afresh, so that a file found there (planted, or made writable for others) hands
     // on nothing, not even its permissions.
-    const QString config = workspace.filePath(ConfigName());
+    const QString config = InFolder(folder, ConfigName());
     Paths::DeleteFileQuiet(config);
     Paths::WriteTextFile(lines.join(QStringLiteral("\r\n")), config);
+}
+
+} // namespace
+
+void LinkSoundFont(const QString& soundFont, Workspace& workspace)
+{
+    workspace.create();
+    LinkSoundFontIn(soundFont, workspace.path());
+}
+
+void WriteConfig(Workspace& workspace, bool everyInstrument)
+{
+    workspace.create();
+    WriteConfigIn(workspace.path(), everyInstrument);
 }
 
 void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyInstrument)
 {
     LinkSoundFont(soundFont, workspace);
     WriteConfig(workspace, everyInstrument);
+}
+
+void WriteConfigInto(const QString& soundFont, const QString& folder, bool everyInstrument)
+{
+    LinkSoundFontIn(soundFont, folder);
+    WriteConfigIn(folder, everyInstrument);
 }
 
 QString RunnableRenderer(const QString& installed, Workspace& workspace)

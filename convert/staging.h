@@ -51,6 +51,8 @@ void LinkSoundFont(const QString& soundFont, Workspace& workspace);
 void WriteConfig(Workspace& workspace, bool everyInstrument = false);
 // Both: the link to the given SoundFont and a configuration that names it.
 void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyInstrument);
+// The same in a folder of the workspace, for runs whose songs play with several SoundFonts.
+void WriteConfigInto(const QString& soundFont, const QString& folder, bool everyInstrument);
 
 // The installed renderer when the configuration and the SoundFont link it would read are this
 // user's own and writable by nobody else; "" otherwise, and before the workspace is made, so

@@ -3,12 +3,12 @@
 #include "convert/applicationerror.h"
 #include "convert/platform.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -20,14 +20,15 @@ namespace {
 const char LockName[] = ".lock";
 const char OutsideListName[] = ".outside";
 
-// A workspace without its lock file is one whose run is between making the folder and locking
-// it; only one that stays so for this long is taken for abandoned.
-constexpr qint64 UnlockedGraceSeconds = 60;
+// A workspace is made and locked under a name of this prefix, which no run's cleaning looks
+// at, and only then takes its own name: whatever bears a workspace's name is locked from its
+// first moment, so a workspace without its lock held is always one whose run has ended.
+const char NewbornPrefix[] = ".tunepress-newborn-";
 
-QString RandomName()
+QString RandomName(const QString& prefix)
 {
     static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QString name = Workspace::NamePrefix();
+    QString name = prefix;
     for (int i = 0; i < 12; ++i)
         name += QLatin1Char(letters[QRandomGenerator::system()->bounded(36)]);
     return name;
@@ -46,7 +47,9 @@ int TakeLock(const QString& folder, int flags)
     if (descriptor < 0)
         return -1;
     if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(descriptor);
+        errno = error;
         return -1;
     }
     return descriptor;
@@ -56,6 +59,11 @@ int TakeLock(const QString& folder, int flags)
 // runs write their results under, nothing else whatever the list says.
 void RemoveNotedFiles(const QString& folder)
 {
+    // Jobs whose renderer has a configuration of its own note in its folder, one level down.
+    const QStringList subFolders =
+        QDir(folder).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString& subFolder : subFolders)
+        RemoveNotedFiles(folder + QLatin1Char('/') + subFolder);
     QFile list(folder + QLatin1Char('/') + QLatin1String(OutsideListName));
     if (!list.open(QIODevice::ReadOnly))
         return;
@@ -103,7 +111,7 @@ QString Workspace::NamePrefix()
 QString Workspace::path()
 {
     if (m_path.isEmpty())
-        m_path = Platform::TempFolder() + Platform::NativeSeparator + RandomName();
+        m_path = Platform::TempFolder() + Platform::NativeSeparator + RandomName(NamePrefix());
     return m_path;
 }
 
@@ -120,22 +128,44 @@ void Workspace::create()
     RemoveAbandoned(temp);
     // A name that is taken (by chance, or by someone who guessed it) is never used: another
     // one is chosen.
+    QString newborn;
     for (int attempt = 0;; ++attempt) {
-        if (::mkdir(QFile::encodeName(m_path).constData(), 0700) == 0)
+        newborn = temp + Platform::NativeSeparator + RandomName(QLatin1String(NewbornPrefix));
+        if (::mkdir(QFile::encodeName(newborn).constData(), 0700) == 0)
             break;
         const int error = errno;
         if (error != EEXIST || attempt == 10)
             throw tp::ApplicationError(QStringLiteral("Cannot create the folder ") + m_path +
                                        QStringLiteral(": ") + SystemError(error));
-        m_path = temp + Platform::NativeSeparator + RandomName();
     }
-    m_lock = TakeLock(m_path, O_CREAT | O_EXCL);
+    m_lock = TakeLock(newborn, O_CREAT | O_EXCL);
     if (m_lock < 0) {
         const int error = errno;
-        QDir(m_path).removeRecursively();
+        QDir(newborn).removeRecursively();
         throw tp::ApplicationError(QStringLiteral("Cannot lock the folder ") + m_path +
                                    QStringLiteral(": ") + SystemError(error));
     }
+    for (int attempt = 0;; ++attempt) {
+        if (::renameat2(AT_FDCWD, QFile::encodeName(newborn).constData(), AT_FDCWD,
+                        QFile::encodeName(m_path).constData(), RENAME_NOREPLACE) == 0)
+            return;
+        const int error = errno;
+        if (error != EEXIST || attempt == 10) {
+            QDir(newborn).removeRecursively();
+            ::close(m_lock);
+            m_lock = -1;
+            throw tp::ApplicationError(QStringLiteral("Cannot create the folder ") + m_path +
+                                       QStringLiteral(": ") + SystemError(error));
+        }
+        m_path = temp + Platform::NativeSeparator + RandomName(NamePrefix());
+    }
+}
+
+void Workspace::removeWithNotedFiles()
+{
+    if (created())
+        RemoveNotedFiles(m_path);
+    remove();
 }
 
 void Workspace::remove()
@@ -160,13 +190,9 @@ int Workspace::RemoveAbandoned(const QString& tempFolder)
         if (!Platform::IsFolderOfUser(folder))
             continue;
         const int lock = TakeLock(folder, 0);
-        if (lock < 0) {
-            // Locked: its run lives. Without a lock file: being made, unless it stays so.
-            if (QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(LockName)) ||
-                candidate.lastModified().secsTo(QDateTime::currentDateTime()) <
-                    UnlockedGraceSeconds)
-                continue;
-        }
+        // Locked: its run lives. A lock file that is not locked, or none, is a dead run's.
+        if (lock < 0 && errno == EWOULDBLOCK)
+            continue;
         RemoveNotedFiles(folder);
         if (QDir(folder).removeRecursively())
             ++removed;

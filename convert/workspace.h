@@ -28,6 +28,9 @@ public:
 
     // Removes the folder with everything in it and gives up the lock. Never throws.
     void remove();
+    // The same, and first the files noted by NoteOutsideFile: for a run that ends at once,
+    // without waiting for its jobs to clean up after themselves. Never throws.
+    void removeWithNotedFiles();
 
     // Notes, in the workspace's folder, a file that the run is about to write elsewhere and
     // removes itself when done; should the run die first, the run that removes its workspace

@@ -194,12 +194,20 @@ void AddSubFolders(QStringList& folders, bool recurse, const tp::ErrorReporter& 
 
 QStringList GetFilesInFolder(const QString& folder, const QString& pattern)
 {
+    return GetFilesInFolder(folder, QStringList{pattern});
+}
+
+QStringList GetFilesInFolder(const QString& folder, const QStringList& patterns)
+{
     const QString withSeparator = folder.endsWith(Separator) ? folder : folder + Separator;
     QStringList names;
     try {
         const FolderListing listing(
-            withSeparator, FolderListing::Kind::NonFolders,
-            [&pattern](const QString& name) { return MatchesWildcard(name, pattern); });
+            withSeparator, FolderListing::Kind::NonFolders, [&patterns](const QString& name) {
+                return std::any_of(patterns.cbegin(), patterns.cend(), [&](const QString& pattern) {
+                    return MatchesWildcard(name, pattern);
+                });
+            });
         for (const FolderListing::Entry& entry : listing.entries())
             if (listing.isOpenableFile(entry))
                 names.append(entry.name);
@@ -305,6 +313,13 @@ void AddTreeFiles(const std::function<void(const QString& path)>& append, const 
                   const QString& pattern, tp::ErrorTrap& trap,
                   const tp::ErrorReporter& searchReporter, int firstLine)
 {
+    AddTreeFiles(append, folder, QStringList{pattern}, trap, searchReporter, firstLine);
+}
+
+void AddTreeFiles(const std::function<void(const QString& path)>& append, const QString& folder,
+                  const QStringList& patterns, tp::ErrorTrap& trap,
+                  const tp::ErrorReporter& searchReporter, int firstLine)
+{
     QStringList folders;
     trap.at(firstLine, [&] { folders = QStringList{folder + Separator}; });
     trap.at(firstLine + 2, [&] { AddSubFolders(folders, true, searchReporter); });
@@ -312,7 +327,7 @@ void AddTreeFiles(const std::function<void(const QString& path)>& append, const 
         QString current;
         trap.at(firstLine + 6, [&] { current = folders[i].chopped(1); });
         QStringList names;
-        trap.at(firstLine + 8, [&] { names = GetFilesInFolder(current, pattern); });
+        trap.at(firstLine + 8, [&] { names = GetFilesInFolder(current, patterns); });
         for (const QString& name : std::as_const(names)) {
             bool skipped = true;
             trap.at(firstLine + 12, [&] { skipped = name.startsWith(QLatin1Char('~')); });

@@ -25,6 +25,8 @@ void AddSubFolders(QStringList& folders, bool recurse, const tp::ErrorReporter& 
 // The names of the files directly in a folder that match the wildcard pattern and can be
 // opened, hidden files included, folders never.
 QStringList GetFilesInFolder(const QString& folder, const QString& pattern);
+// The same for names that match any of the patterns.
+QStringList GetFilesInFolder(const QString& folder, const QStringList& patterns);
 
 // Whether the path names a regular file that can be opened for reading, without blocking.
 bool IsOpenableFile(const QString& path);
@@ -53,6 +55,10 @@ bool MatchesWildcard(const QString& name, const QString& pattern);
 // trap, numbered from firstLine (the caller's own numbering) up to firstLine + 18.
 void AddTreeFiles(const std::function<void(const QString& path)>& append, const QString& folder,
                   const QString& pattern, tp::ErrorTrap& trap,
+                  const tp::ErrorReporter& searchReporter, int firstLine);
+// The same for names that match any of the patterns.
+void AddTreeFiles(const std::function<void(const QString& path)>& append, const QString& folder,
+                  const QStringList& patterns, tp::ErrorTrap& trap,
                   const tp::ErrorReporter& searchReporter, int firstLine);
 
 } // namespace FolderSearch
