@@ -49,11 +49,16 @@ int DryRun(const QList<BatchEntry>& entries)
 {
     int failing = 0;
     int skipped = 0;
+    // Printed in large pieces: a collection has many thousands of lines.
+    QString lines;
     for (const BatchEntry& entry : entries) {
         failing += entry.status == BatchEntry::Status::Failed;
         skipped += entry.status == BatchEntry::Status::Skipped;
-        Print(stdout, Console::PlannedLine(entry) + QLatin1Char('\n'));
+        lines += Console::PlannedLine(entry) + QLatin1Char('\n');
+        if (lines.size() > 1 << 16)
+            Print(stdout, std::exchange(lines, QString()));
     }
+    Print(stdout, lines);
     Print(stderr, QStringLiteral("%1 to convert, %2 failing, %3 skipped (dry run)\n")
                       .arg(entries.size() - failing - skipped)
                       .arg(failing)

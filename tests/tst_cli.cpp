@@ -137,8 +137,14 @@ void TestCli::usageErrorsConvertNothing_data()
     QTest::addColumn<QString>("said");
     QTest::newRow("bitrate not offered")
         << QStringList{QStringLiteral("-b"), QStringLiteral("100")} << "invalid bitrate '100'";
-    QTest::newRow("missing output folder")
-        << QStringList{QStringLiteral("-o"), QStringLiteral("/no/such/folder")} << "does not exist";
+    QTest::newRow("output folder that cannot be made")
+        << QStringList{QStringLiteral("-o"), QStringLiteral("/etc/passwd/mp3")}
+        << "cannot create the output folder '/etc/passwd/mp3': Not a directory";
+    QTest::newRow("flat without an output folder")
+        << QStringList{QStringLiteral("--flat")} << "--flat needs an output folder";
+    QTest::newRow("empty extension in a list")
+        << QStringList{QStringLiteral("-e"), QStringLiteral("mid,,kar")}
+        << "invalid extension 'mid,,kar'";
     QTest::newRow("no jobs") << QStringList{QStringLiteral("-j"), QStringLiteral("0")}
                              << "invalid number of jobs";
     QTest::newRow("not a SoundFont")
@@ -183,7 +189,8 @@ void TestCli::batchNamesFailuresReportsAndResumes()
                                 QStringLiteral("Three 'x'.mid"), 3.0, 3);
     const QString report = m_work->filePath(QStringLiteral("report.jsonl"));
 
-    const QStringList arguments{QStringLiteral("-o"),
+    const QStringList arguments{QStringLiteral("--flat"),
+                                QStringLiteral("-o"),
                                 out,
                                 QStringLiteral("--report"),
                                 report,
@@ -203,7 +210,7 @@ void TestCli::batchNamesFailuresReportsAndResumes()
                                       QStringLiteral("Two_128 kbps.mp3")}));
     QVERIFY(AudioCheck::ReadMp3Frames(out + QStringLiteral("/One_128 kbps.mp3")).frames > 50);
 
-    // The report: one object a source, in the order the sources were taken.
+    // The report: one object a source, each written as it ended.
     QStringList statuses;
     for (const QByteArray& line : Contents(report).split('\n')) {
         if (line.isEmpty())
@@ -215,10 +222,12 @@ void TestCli::batchNamesFailuresReportsAndResumes()
                 object.contains(QStringLiteral("reason")) &&
                 object[QStringLiteral("seconds")].toDouble() >= 0);
     }
-    QCOMPARE(statuses,
-             (QStringList{QStringLiteral("Broken.mid=failed"), QStringLiteral("Two.mid=converted"),
-                          QStringLiteral("One.mid=converted"), QStringLiteral("letter.txt=failed"),
-                          QStringLiteral("Three 'x'.mid=converted")}));
+    statuses.sort();
+    QCOMPARE(
+        statuses,
+        (QStringList{QStringLiteral("Broken.mid=failed"), QStringLiteral("One.mid=converted"),
+                     QStringLiteral("Three 'x'.mid=converted"), QStringLiteral("Two.mid=converted"),
+                     QStringLiteral("letter.txt=failed")}));
 
     // Run again with --skip-existing: nothing is converted again.
     const QByteArray before = Contents(out + QStringLiteral("/Two_128 kbps.mp3"));
