@@ -15,7 +15,8 @@ ${help}.fi
 .SH EXAMPLES
 .nf
 tunepress -b 192 -o ~/mp3 ~/midi
-find ~/midi -name '*.kar' | tunepress --files-from - -j 4 --report report.jsonl
+tunepress -n -o ~/mp3 ~/midi
+find ~/midi -name '*.kar' -print0 | tunepress -0 --files-from - -j 4 --report report.jsonl
 .fi
 .SH SEE ALSO
 timidity(1), lame(1), parallel(1)
