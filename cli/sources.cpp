@@ -168,14 +168,20 @@ bool ReadList(const QString& name, bool nullSeparated, QStringList& paths, QStri
         error = QStringLiteral("cannot read ") + name + QStringLiteral(": ") + SystemError(failure);
         return false;
     }
+    if (!SplitList(bytes, nullSeparated, paths)) {
+        error = name + QStringLiteral(": a path holds a NUL byte (lists of find -print0 need -0)");
+        return false;
+    }
+    return true;
+}
+
+bool SplitList(const QByteArray& bytes, bool nullSeparated, QStringList& paths)
+{
     for (const QByteArray& line : bytes.split(nullSeparated ? '\0' : '\n')) {
         if (line.isEmpty())
             continue;
-        if (line.contains('\0')) {
-            error = name + QStringLiteral(": a path holds a NUL byte (lists of find -print0 "
-                                          "need -0)");
+        if (line.contains('\0'))
             return false;
-        }
         paths << QFile::decodeName(line);
     }
     return true;

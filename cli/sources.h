@@ -30,6 +30,9 @@ QStringList Patterns(const QStringList& extensions);
 // cannot be read or a line holds a NUL byte.
 bool ReadList(const QString& name, bool nullSeparated, QStringList& paths, QString& error);
 
+// The paths of a list's bytes, as ReadList splits them; false when a line holds a NUL byte.
+bool SplitList(const QByteArray& bytes, bool nullSeparated, QStringList& paths);
+
 // Every source the command line names, in its order: a folder gives its matching files,
 // sub-folders included; a list gives its paths. A file reached again, by its path, a folder
 // or a link, is left out. With an output folder, a folder's files have their MP3 files in its
