@@ -5,6 +5,7 @@
 #include "convert/job.h"
 #include "convert/lrcfile.h"
 #include "convert/miditext.h"
+#include "convert/paths.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,7 +34,7 @@ QList<BatchEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate, 
                            QStringLiteral(", given before it");
         } else {
             writers.insert(entry.mp3, entry.source);
-            if (skipExisting && QFileInfo(entry.mp3).isFile()) {
+            if (skipExisting && Paths::FileExists(entry.mp3)) {
                 entry.status = BatchEntry::Status::Skipped;
                 entry.reason = QStringLiteral("the MP3 file exists already");
             }
@@ -51,7 +52,7 @@ QString AddTexts(Conversion::Job& job, const BatchEntry& entry, const BatchSetti
 {
     const MidiText::Texts texts = MidiText::ReadFile(entry.source);
     if (settings.tags)
-        Id3Tag::Write(partialMp3, texts, Conversion::BaseName(entry.source));
+        Id3Tag::Write(partialMp3, texts, Platform::DisplayPath(Conversion::BaseName(entry.source)));
     const QByteArray lrc = settings.lrc ? LrcFile::Contents(texts) : QByteArray();
     if (!lrc.isEmpty())
         job.writeCompanion(LrcFile::PathFor(entry.mp3), lrc);

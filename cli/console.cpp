@@ -125,10 +125,11 @@ QString Summary(const QList<BatchEntry>& entries, double elapsedSeconds)
 
 QByteArray ReportLine(const BatchEntry& entry)
 {
-    const QJsonObject object{{QStringLiteral("source"), entry.source},
-                             {QStringLiteral("mp3"), entry.mp3},
+    // Names are shown readably: JSON text holds no byte that is not UTF-8.
+    const QJsonObject object{{QStringLiteral("source"), Platform::DisplayPath(entry.source)},
+                             {QStringLiteral("mp3"), Platform::DisplayPath(entry.mp3)},
                              {QStringLiteral("status"), StatusName(entry.status)},
-                             {QStringLiteral("reason"), entry.reason},
+                             {QStringLiteral("reason"), Platform::DisplayPath(entry.reason)},
                              {QStringLiteral("lyrics"), entry.lyrics},
                              {QStringLiteral("seconds"), std::round(entry.seconds * 1000) / 1000},
                              {QStringLiteral("soundfont"), entry.soundFont}};

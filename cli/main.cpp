@@ -7,6 +7,7 @@
 #include "cli/sources.h"
 #include "cli/stopping.h"
 #include "convert/applicationerror.h"
+#include "convert/platform.h"
 #include "convert/staging.h"
 #include "convert/workspace.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 void Print(std::FILE* stream, const QString& text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = Platform::DisplayPath(text).toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }
@@ -250,7 +251,12 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("tunepress"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TUNEPRESS_VERSION));
 
-    const ParsedCommandLine parsed = ParseCommandLine(QCoreApplication::arguments());
+    // Qt's own list of the arguments loses every byte that is not UTF-8; a file's name may hold
+    // any.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << Platform::DecodePath(argv[i]);
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (parsed.finished) {
         Print(parsed.exitStatus == 0 ? stdout : stderr, parsed.output);
         return parsed.exitStatus;

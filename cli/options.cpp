@@ -2,6 +2,7 @@
 
 #include "cli/sources.h"
 #include "convert/bitrate.h"
+#include "convert/paths.h"
 #include "convert/staging.h"
 
 #include <QCommandLineParser>
@@ -207,11 +208,11 @@ QList<CliInput> Inputs(const Parser& p, const QStringList& arguments)
 // The output folder, made when it does not exist yet; a dry run only checks that it could be.
 QString SettleOutputFolder(const QString& given, bool dryRun)
 {
-    const QString folder = QFileInfo(given).absoluteFilePath();
-    const QFileInfo info(folder);
-    if (info.exists() && !info.isDir())
+    const QString folder = Platform::AbsolutePath(given);
+    const bool isFolder = Paths::FolderExists(folder);
+    if (Paths::FileExists(folder))
         return QStringLiteral("output folder '") + given + QStringLiteral("' is not a folder");
-    if (dryRun || info.isDir())
+    if (dryRun || isFolder)
         return QString();
     QString reason;
     if (!Sources::MakeFolders(folder, reason))
@@ -227,7 +228,7 @@ QString ReadOutput(const Parser& p, CliOptions& options)
     if (!p.parser.isSet(p.outputDir))
         return options.flat ? QStringLiteral("--flat needs an output folder (-o)") : QString();
     const QString given = p.parser.value(p.outputDir);
-    options.outputDir = QFileInfo(given).absoluteFilePath();
+    options.outputDir = Platform::AbsolutePath(given);
     return SettleOutputFolder(given, options.dryRun);
 }
 
@@ -271,7 +272,7 @@ QString ReadSoundFont(const Parser& p, CliOptions& options)
 {
     if (!p.parser.isSet(p.soundFont))
         return QString();
-    options.soundFont = QFileInfo(p.parser.value(p.soundFont)).absoluteFilePath();
+    options.soundFont = Platform::AbsolutePath(p.parser.value(p.soundFont));
     if (Staging::FindSoundFont({options.soundFont}).isEmpty())
         return QLatin1Char('\'') + p.parser.value(p.soundFont) +
                QStringLiteral("' is not a SoundFont 2 file");

@@ -1,6 +1,7 @@
 #include "cli/report.h"
 
 #include "cli/console.h"
+#include "convert/platform.h"
 
 #include <QFile>
 #include <cerrno>
@@ -32,8 +33,8 @@ bool LiveReport::open(const QString& name)
         m_descriptor = STDOUT_FILENO;
         return true;
     }
-    m_descriptor =
-        ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    m_descriptor = ::open(Platform::EncodePath(name).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (m_descriptor < 0) {
         m_error = QStringLiteral("cannot write the report ") + name + QStringLiteral(": ") +
                   SystemError(errno);

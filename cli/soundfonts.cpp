@@ -28,7 +28,7 @@ QString SoundFontChoice::folderSoundFont(const QString& folder)
         return known.value();
     const QString name = QFileInfo(folder).fileName();
     const QString candidate = folder + QLatin1Char('/') + name + Ending;
-    const QString found = !name.isEmpty() && QFileInfo::exists(candidate) ? candidate : QString();
+    const QString found = !name.isEmpty() && Paths::FileExists(candidate) ? candidate : QString();
     m_folders.insert(folder, found);
     return found;
 }
@@ -41,7 +41,7 @@ QString SoundFontChoice::configFolder(const QString& soundFont)
     if (!folder.isEmpty())
         return folder;
     folder = m_workspace.filePath(QStringLiteral("font-") + QString::number(m_configs.size()));
-    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
+    if (::mkdir(Platform::EncodePath(folder).constData(), 0700) != 0 && errno != EEXIST)
         throw tp::ApplicationError(QStringLiteral("Cannot create the folder ") + folder +
                                    QStringLiteral(": ") +
                                    QString::fromLocal8Bit(std::strerror(errno)));
@@ -54,7 +54,7 @@ void SoundFontChoice::assign(BatchEntry& entry)
 {
     const QString folder = QFileInfo(entry.source).path();
     const QString beside = folder + QLatin1Char('/') + Conversion::BaseName(entry.source) + Ending;
-    QString chosen = QFileInfo::exists(beside) ? beside : folderSoundFont(folder);
+    QString chosen = Paths::FileExists(beside) ? beside : folderSoundFont(folder);
     if (chosen.isEmpty()) {
         entry.soundFont = m_runSoundFont;
         return;

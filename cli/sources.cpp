@@ -66,7 +66,7 @@ bool Gatherer::firstTime(const QString& path)
     struct stat facts
     {
     };
-    if (::stat(QFile::encodeName(path).constData(), &facts) != 0) {
+    if (::stat(Platform::EncodePath(path).constData(), &facts) != 0) {
         if (m_missing.contains(path))
             return false;
         m_missing.insert(path);
@@ -110,8 +110,8 @@ void Gatherer::addFolder(const QString& folder)
 
 void Gatherer::addGiven(const QString& given)
 {
-    const QString path = QFileInfo(given).absoluteFilePath();
-    if (QFileInfo(path).isDir())
+    const QString path = Platform::AbsolutePath(given);
+    if (Paths::FolderExists(path))
         addFolder(path);
     else
         addFile(path,
@@ -122,7 +122,7 @@ void Gatherer::addGiven(const QString& given)
 
 bool MakeFolders(const QString& folder, QString& reason)
 {
-    const QByteArray path = QFile::encodeName(folder);
+    const QByteArray path = Platform::EncodePath(folder);
     qsizetype end = 0;
     do {
         end = path.indexOf('/', end + 1);
@@ -156,9 +156,9 @@ QStringList Patterns(const QStringList& extensions)
 bool ReadList(const QString& name, bool nullSeparated, QStringList& paths, QString& error)
 {
     const bool standardInput = name == QStringLiteral("-");
-    const int descriptor = standardInput
-                               ? STDIN_FILENO
-                               : ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
+    const int descriptor =
+        standardInput ? STDIN_FILENO
+                      : ::open(Platform::EncodePath(name).constData(), O_RDONLY | O_CLOEXEC);
     QByteArray bytes;
     const bool read = descriptor >= 0 && ReadAll(descriptor, bytes);
     const int failure = errno;
@@ -182,7 +182,7 @@ bool SplitList(const QByteArray& bytes, bool nullSeparated, QStringList& paths)
             continue;
         if (line.contains('\0'))
             return false;
-        paths << QFile::decodeName(line);
+        paths << Platform::DecodePath(line);
     }
     return true;
 }

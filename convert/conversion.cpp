@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Conversion {
 
@@ -128,17 +131,21 @@ void WavStream::feed(QByteArrayView bytes)
 
 QString SourceProblem(const QString& sourcePath)
 {
-    const QFileInfo info(sourcePath);
-    if (sourcePath.isEmpty() || !info.exists())
+    const QByteArray encoded = Platform::EncodePath(sourcePath);
+    struct stat facts
+    {
+    };
+    if (!Platform::IsUsablePath(sourcePath) || ::stat(encoded.constData(), &facts) != 0)
         return QStringLiteral("the file was not found");
-    if (info.isDir())
+    if (S_ISDIR(facts.st_mode))
         return QStringLiteral("it is a folder, not a file");
     // Checked before opening: opening a named pipe would wait for a writer.
-    if (!info.isFile())
+    if (!S_ISREG(facts.st_mode))
         return QStringLiteral("it is not a regular file");
-    QFile file(sourcePath);
-    if (!file.open(QIODevice::ReadOnly))
+    const int descriptor = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (descriptor < 0)
         return QStringLiteral("the file cannot be read");
+    ::close(descriptor);
     return QString();
 }
 
@@ -215,7 +222,8 @@ QString FinalMessage(const QList<FailedEntry>& failures)
                                           QStringLiteral(" files were not converted:");
     const qsizetype listed = std::min<qsizetype>(failures.size(), ListedFailures);
     for (qsizetype i = 0; i < listed; ++i)
-        message += QLatin1Char('\n') + failures[i].name + QStringLiteral(": ") + failures[i].reason;
+        message += QLatin1Char('\n') + Platform::DisplayPath(failures[i].name) +
+                   QStringLiteral(": ") + Platform::DisplayPath(failures[i].reason);
     if (failures.size() > listed)
         message += QStringLiteral("\nand ") + QString::number(failures.size() - listed) +
                    QStringLiteral(" more.");

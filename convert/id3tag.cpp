@@ -5,6 +5,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <taglib/commentsframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -12,6 +16,7 @@
 #include <taglib/tbytevectorstream.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
+#include <unistd.h>
 
 namespace Id3Tag {
 
@@ -93,19 +98,38 @@ void SetComment(TagLib::ID3v2::Tag& tag, const MidiText::Texts& texts)
     tag.addFrame(frame);
 }
 
-QByteArray ReadMp3(const QString& path)
+// The file's permissions in Qt's flags, owner and user alike.
+QFileDevice::Permissions PermissionsOf(mode_t mode)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists())
+    const unsigned owner = (mode & 0700) >> 6;
+    return QFileDevice::Permissions::fromInt(
+        int((owner << 12) | (owner << 8) | ((mode & 070) << 1) | (mode & 07)));
+}
+
+// Read through the path's bytes, which Qt's file classes cannot all name.
+QByteArray ReadMp3(const QString& path, QFileDevice::Permissions& permissions)
+{
+    struct stat facts
+    {
+    };
+    const QByteArray encoded = Platform::EncodePath(path);
+    if (path.isEmpty() || ::stat(encoded.constData(), &facts) != 0)
         Fail(QStringLiteral("the file was not found"));
     // Checked before opening: opening a named pipe would wait for a writer.
-    if (!info.isFile())
+    if (!S_ISREG(facts.st_mode))
         Fail(QStringLiteral("it is not a regular file"));
-    if (info.size() > MaxMp3Bytes)
+    if (facts.st_size > MaxMp3Bytes)
         Fail(QStringLiteral("the file is too large"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        Fail(QStringLiteral("the file cannot be read (") + file.errorString() + QLatin1Char(')'));
+    permissions = PermissionsOf(facts.st_mode);
+    QFile file;
+    const int descriptor = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0 ||
+        !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (descriptor >= 0)
+            ::close(descriptor);
+        Fail(QStringLiteral("the file cannot be read (") +
+             QString::fromLocal8Bit(std::strerror(errno)) + QLatin1Char(')'));
+    }
     QByteArray bytes = file.read(MaxMp3Bytes);
     if (file.error() != QFileDevice::NoError)
         Fail(QStringLiteral("the file cannot be read (") + file.errorString() + QLatin1Char(')'));
@@ -118,8 +142,9 @@ void Write(const QString& mp3Path, const MidiText::Texts& texts, const QString& 
 {
     // TagLib works on a copy in memory; the file itself is replaced only once the whole tagged
     // copy is on disk.
+    QFileDevice::Permissions permissions;
     TagLib::ByteVectorStream stream([&] {
-        const QByteArray bytes = ReadMp3(mp3Path);
+        const QByteArray bytes = ReadMp3(mp3Path, permissions);
         return TagLib::ByteVector(bytes.constData(), uint(bytes.size()));
     }());
     TagLib::MPEG::File mpeg(&stream, TagLib::ID3v2::FrameFactory::instance());
@@ -137,12 +162,12 @@ void Write(const QString& mp3Path, const MidiText::Texts& texts, const QString& 
                    TagLib::File::DoNotDuplicate))
         Fail(QStringLiteral("the tag could not be made"));
 
-    if (!QFileInfo(mp3Path).isWritable())
+    if (::access(Platform::EncodePath(mp3Path).constData(), W_OK) != 0)
         Fail(QStringLiteral("the file is read-only"));
     const TagLib::ByteVector& tagged = *stream.data();
     try {
         Paths::WriteFileAtomically(QByteArray(tagged.data(), qsizetype(tagged.size())), mp3Path,
-                                   QFile::permissions(mp3Path));
+                                   permissions);
     } catch (const tp::ApplicationError& error) {
         Fail(QStringLiteral("the file could not be saved (") + error.description() +
              QLatin1Char(')'));

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace Conversion {
 
@@ -19,8 +20,11 @@ namespace {
 
 bool IsWrittenFile(const QString& path)
 {
-    const QFileInfo info(path);
-    return info.isFile() && info.size() > 0;
+    struct stat facts
+    {
+    };
+    return ::stat(Platform::EncodePath(path).constData(), &facts) == 0 && S_ISREG(facts.st_mode) &&
+           facts.st_size > 0;
 }
 
 QString Absolute(const QString& path)
@@ -41,7 +45,8 @@ QString PartialPath(const QString& path, QStringView extension)
 
 Job::Job(Request request)
     : m_request(std::move(request)),
-      m_wav(WavPath(m_request.workFolder, BaseName(m_request.source))),
+      // Named readably: the renderer is told the WAV path as text, which holds no stray byte.
+      m_wav(WavPath(m_request.workFolder, Platform::DisplayPath(BaseName(m_request.source)))),
       m_partial(PartialPath(m_request.mp3Path))
 {}
 

@@ -559,7 +559,7 @@ Texts ReadFile(const QString& path)
     // Opened without waiting and judged by what was opened: a named pipe put in the file's
     // place would otherwise wait for a writer.
     const int handle =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ::open(Platform::EncodePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (handle < 0)
         return {};
     struct stat facts = {};

@@ -3,7 +3,6 @@
 #include "convert/applicationerror.h"
 
 #include <QFile>
-#include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,7 +18,7 @@ bool StatPath(const QString& path, struct stat& facts)
 {
     if (!Platform::IsUsablePath(path))
         return false;
-    return ::stat(QFile::encodeName(path).constData(), &facts) == 0;
+    return ::stat(Platform::EncodePath(path).constData(), &facts) == 0;
 }
 
 QString SystemErrorText(int error)
@@ -38,6 +37,45 @@ QString CollapsePairs(QStringView text, QChar separator)
             ++i;
     }
     return result;
+}
+
+// A new file under a unique name made from a template ending in "XXXXXX", made and named by
+// its bytes (QTemporaryFile names it as UTF-8 text, which cannot hold every byte of a folder's
+// name); removed again unless kept.
+struct PartialFile
+{
+    QByteArray name;
+    int descriptor = -1;
+    bool keep = false;
+
+    explicit PartialFile(const QString& pattern) : name(Platform::EncodePath(pattern))
+    {
+        descriptor = ::mkostemp(name.data(), O_CLOEXEC);
+    }
+    ~PartialFile()
+    {
+        close();
+        if (!keep)
+            ::unlink(name.constData());
+    }
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+
+    void close()
+    {
+        if (descriptor >= 0)
+            ::close(descriptor);
+        descriptor = -1;
+    }
+};
+
+// The mode bits of Qt's permission flags, as Qt sets them: the owner's from either of its two
+// flag sets.
+mode_t ModeOf(QFileDevice::Permissions permissions)
+{
+    const auto flags = static_cast<unsigned>(permissions.toInt());
+    return mode_t(((flags >> 6) | (flags >> 2)) & 0700) | mode_t((flags >> 1) & 070) |
+           mode_t(flags & 07);
 }
 
 } // namespace
@@ -90,7 +128,7 @@ void DeleteFileQuiet(const QString& path)
     Platform::PumpEvents();
     if (!Platform::IsUsablePath(path))
         return;
-    if (::unlink(QFile::encodeName(path).constData()) == 0)
+    if (::unlink(Platform::EncodePath(path).constData()) == 0)
         return;
     try {
         DeleteFileForced(path);
@@ -103,7 +141,7 @@ void DeleteFileForced(const QString& path)
 {
     // Removing a name needs the right to write its folder, not the file: a read-only file
     // goes like any other, and its permissions are left alone if the removal fails.
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = Platform::EncodePath(path);
     struct stat facts = {};
     if (!Platform::IsUsablePath(path) || ::lstat(encoded.constData(), &facts) != 0)
         throw tp::ApplicationError(QStringLiteral("File not found: ") + path);
@@ -142,15 +180,14 @@ void WriteFileAtomically(const QByteArray& bytes, const QString& path,
     // The partial file is hidden and named after the final one (cut short, so that a long
     // name still leaves room for the suffix), in the same folder so that the rename is atomic.
     const QString folder = FolderOfPath(path);
-    QTemporaryFile partial((folder.isEmpty() ? QStringLiteral("./") : folder) +
-                           QStringLiteral(".") + FileNameOfPath(path).left(64) +
-                           QStringLiteral(".XXXXXX"));
-    if (!partial.open())
-        throw failure(partial.errorString());
+    PartialFile partial((folder.isEmpty() ? QStringLiteral("./") : folder) + QStringLiteral(".") +
+                        FileNameOfPath(path).left(64) + QStringLiteral(".XXXXXX"));
+    if (partial.descriptor < 0)
+        throw failure(SystemErrorText(errno));
     // Written straight to the descriptor: a full disk cuts a buffered write short without an
     // error text, and the user is to read why the file could not be written.
     for (qsizetype written = 0; written < bytes.size();) {
-        const ssize_t count = ::write(partial.handle(), bytes.constData() + written,
+        const ssize_t count = ::write(partial.descriptor, bytes.constData() + written,
                                       static_cast<size_t>(bytes.size() - written));
         if (count < 0 && errno == EINTR)
             continue;
@@ -158,22 +195,22 @@ void WriteFileAtomically(const QByteArray& bytes, const QString& path,
             throw failure(SystemErrorText(count < 0 ? errno : ENOSPC));
         written += count;
     }
-    if (!partial.setPermissions(permissions))
-        throw failure(partial.errorString());
+    if (::fchmod(partial.descriptor, ModeOf(permissions)) != 0)
+        throw failure(SystemErrorText(errno));
     partial.close();
     try {
-        PutInPlace(partial.fileName(), path, placement);
+        PutInPlace(Platform::DecodePath(partial.name), path, placement);
     } catch (const tp::ApplicationError& error) {
         throw failure(error.description());
     }
-    partial.setAutoRemove(false);
+    partial.keep = true;
 }
 
 void PutInPlace(const QString& temporary, const QString& path, Placement placement)
 {
     const auto failure = [](int error) { return tp::ApplicationError(SystemErrorText(error)); };
-    const QByteArray from = QFile::encodeName(temporary);
-    const QByteArray to = QFile::encodeName(path);
+    const QByteArray from = Platform::EncodePath(temporary);
+    const QByteArray to = Platform::EncodePath(path);
     // The data must be on disk before the name is, or a crash could leave a short file under
     // the final name.
     const int descriptor = ::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

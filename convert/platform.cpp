@@ -15,7 +15,7 @@ namespace {
 
 QByteArray Encoded(const QString& path)
 {
-    return QFile::encodeName(path);
+    return EncodePath(path);
 }
 
 } // namespace

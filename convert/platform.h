@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+class QUrl;
 
 // Facts of the platform that the program's rules are written against, each kept in one place.
 namespace Platform {
@@ -28,6 +31,25 @@ enum Attribute : int {
     Archive = 32,
     ReparsePoint = 1024,
 };
+
+// Paths are text in the program and bytes on the file system, and a name may hold any byte but
+// NUL and "/". Every path read from the system goes through DecodePath, every path handed to
+// it through EncodePath, so that no byte of a name is lost between the two.
+
+// The text of a path's bytes: UTF-8 as it is; each byte that does not begin a valid UTF-8
+// sequence as the lone surrogate U+DC80 + (byte - 0x80), which no valid text holds.
+QString DecodePath(QByteArrayView bytes);
+// The bytes of a path: the lone surrogates that DecodePath makes as the bytes they stand for,
+// everything else as UTF-8 (any other lone surrogate as its three-byte form).
+QByteArray EncodePath(QStringView path);
+// The text for people to read: each byte held as a lone surrogate shown as "\xe9". The result
+// is valid Unicode, so it can go into messages, tags and JSON as it is.
+QString DisplayPath(QStringView text);
+// The path made absolute against the current folder (read as bytes), "." and ".." resolved.
+QString AbsolutePath(const QString& path);
+// The path of a file's address (file:///...), with the percent-encoded bytes decoded as
+// DecodePath does; "" for any other address.
+QString LocalPathOfUrl(const QUrl& url);
 
 // Whether a text can name a file at all: not empty and without a NUL character.
 bool IsUsablePath(const QString& path);

@@ -5,8 +5,11 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace Runner {
@@ -107,13 +110,67 @@ QString WaitNotice(const QString& baseText, int pollCounter)
 
 namespace {
 
+// The child's input file and working folder, opened here by their bytes: QProcess would name
+// them to the system as UTF-8 text, which cannot hold every byte of a file name. The child
+// takes them over between its start and the program's.
+class ChildFiles
+{
+public:
+    ChildFiles(const Command& command, QString& failure)
+    {
+        if (!command.standardInputFile.isEmpty() &&
+            (m_input = open(command.standardInputFile, O_RDONLY | O_NOCTTY)) < 0)
+            failure = command.standardInputFile + QStringLiteral(": ") +
+                      QString::fromLocal8Bit(std::strerror(errno));
+        else if (!command.workingFolder.isEmpty() &&
+                 (m_folder = open(command.workingFolder, O_PATH | O_DIRECTORY)) < 0)
+            failure = command.workingFolder + QStringLiteral(": ") +
+                      QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~ChildFiles()
+    {
+        for (const int descriptor : {m_input, m_folder})
+            if (descriptor >= 0)
+                ::close(descriptor);
+    }
+    ChildFiles(const ChildFiles&) = delete;
+    ChildFiles& operator=(const ChildFiles&) = delete;
+
+    // Each tool also leads a process group of its own, so that a terminal's Ctrl-C reaches this
+    // program alone, which then stops the tool itself and knows why it ended.
+    void handTo(QProcess& process) const
+    {
+        process.setChildProcessModifier([input = m_input, folder = m_folder] {
+            // Only calls that are safe between fork and exec.
+            ::setpgid(0, 0);
+            if ((input >= 0 && ::dup2(input, STDIN_FILENO) < 0) ||
+                (folder >= 0 && ::fchdir(folder) != 0))
+                ::_exit(127);
+        });
+    }
+
+private:
+    static int open(const QString& path, int flags)
+    {
+        return ::open(Platform::EncodePath(path).constData(), flags | O_CLOEXEC);
+    }
+
+    int m_input = -1;
+    int m_folder = -1;
+};
+
 // Sets up the child's input and environment and starts it; answers whether it started, with
 // the reason in the outcome when it did not.
 bool Start(QProcess& process, const Command& command, Outcome& outcome, QIODevice::OpenMode mode)
 {
-    if (!command.standardInputFile.isEmpty())
-        process.setStandardInputFile(command.standardInputFile);
-    else if (!(mode & QIODevice::WriteOnly))
+    QString failure;
+    const ChildFiles files(command, failure);
+    if (!failure.isEmpty()) {
+        outcome.lastOutput = Platform::DisplayPath(failure);
+        return false;
+    }
+    files.handTo(process);
+    if (!command.standardInputFile.isEmpty() || !(mode & QIODevice::WriteOnly))
         process.setStandardInputFile(QProcess::nullDevice());
     if (!command.environment.isEmpty()) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -125,9 +182,6 @@ bool Start(QProcess& process, const Command& command, Outcome& outcome, QIODevic
         outcome.lastOutput = QStringLiteral("No program was given.");
         return false;
     }
-    // Each tool leads a process group of its own, so that a terminal's Ctrl-C reaches this
-    // program alone, which then stops the tool itself and knows why it ended.
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
     process.start(command.program, command.arguments, mode);
     if (!process.waitForStarted(-1)) {
         outcome.lastOutput = process.errorString();

@@ -37,6 +37,8 @@ struct Command
     QString standardInputFile;
     // Variables set in the child's environment on top of the program's own.
     QList<QPair<QString, QString>> environment;
+    // The folder the child starts in; empty: this program's own.
+    QString workingFolder = {};
 
     // The command line as a person would type it, for messages.
     QString DisplayText() const;

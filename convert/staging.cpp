@@ -226,11 +226,21 @@ Runner::Command EncoderCommand(const QString& program, int bitrate, const QStrin
     Runner::Command command;
     command.program = program;
     // Absolute paths never begin with "-", so neither can be taken for an option.
-    command.arguments = {
-        QStringLiteral("-h"),     QStringLiteral("-m"),
-        QStringLiteral("s"),      QStringLiteral("-b"),
-        QString::number(bitrate), wavPath.isEmpty() ? StandardStream : Absolute(wavPath),
-        Absolute(mp3Path)};
+    QString mp3Argument = Absolute(mp3Path);
+    // Arguments reach the encoder as UTF-8 text: a folder whose name is not UTF-8 is entered by
+    // its bytes instead, and the file is named within it.
+    const QString mp3Folder = Paths::FolderOfPath(mp3Argument);
+    if (Platform::EncodePath(mp3Folder) != mp3Folder.toUtf8()) {
+        command.workingFolder = mp3Folder;
+        mp3Argument = QStringLiteral("./") + Paths::FileNameOfPath(mp3Argument);
+    }
+    command.arguments = {QStringLiteral("-h"),
+                         QStringLiteral("-m"),
+                         QStringLiteral("s"),
+                         QStringLiteral("-b"),
+                         QString::number(bitrate),
+                         wavPath.isEmpty() ? StandardStream : Absolute(wavPath),
+                         mp3Argument};
     return command;
 }
 

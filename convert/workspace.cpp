@@ -42,7 +42,8 @@ QString SystemError(int error)
 // Opens and locks the lock file of a workspace folder; -1 when it cannot be had.
 int TakeLock(const QString& folder, int flags)
 {
-    const QByteArray lock = QFile::encodeName(folder + QLatin1Char('/') + QLatin1String(LockName));
+    const QByteArray lock =
+        Platform::EncodePath(folder + QLatin1Char('/') + QLatin1String(LockName));
     const int descriptor = ::open(lock.constData(), flags | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (descriptor < 0)
         return -1;
@@ -68,7 +69,7 @@ void RemoveNotedFiles(const QString& folder)
     if (!list.open(QIODevice::ReadOnly))
         return;
     for (const QByteArray& line : list.readAll().split('\n')) {
-        const QString path = QFile::decodeName(line);
+        const QString path = Platform::DecodePath(line);
         const QString name = QFileInfo(path).fileName();
         struct stat facts
         {
@@ -85,14 +86,14 @@ void RemoveNotedFiles(const QString& folder)
 void Workspace::NoteOutsideFile(const QString& workFolder, const QString& path)
 {
     const QByteArray list =
-        QFile::encodeName(workFolder + QLatin1Char('/') + QLatin1String(OutsideListName));
+        Platform::EncodePath(workFolder + QLatin1Char('/') + QLatin1String(OutsideListName));
     // One write of a whole line to a file opened for appending: the jobs of one run may note
     // at the same time without mixing their lines.
     const int descriptor =
         ::open(list.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (descriptor < 0)
         return;
-    const QByteArray line = QFile::encodeName(QFileInfo(path).absoluteFilePath()) + '\n';
+    const QByteArray line = Platform::EncodePath(QFileInfo(path).absoluteFilePath()) + '\n';
     const ssize_t written = ::write(descriptor, line.constData(), size_t(line.size()));
     static_cast<void>(written);
     ::close(descriptor);
@@ -131,7 +132,7 @@ void Workspace::create()
     QString newborn;
     for (int attempt = 0;; ++attempt) {
         newborn = temp + Platform::NativeSeparator + RandomName(QLatin1String(NewbornPrefix));
-        if (::mkdir(QFile::encodeName(newborn).constData(), 0700) == 0)
+        if (::mkdir(Platform::EncodePath(newborn).constData(), 0700) == 0)
             break;
         const int error = errno;
         if (error != EEXIST || attempt == 10)
@@ -146,8 +147,8 @@ void Workspace::create()
                                    QStringLiteral(": ") + SystemError(error));
     }
     for (int attempt = 0;; ++attempt) {
-        if (::renameat2(AT_FDCWD, QFile::encodeName(newborn).constData(), AT_FDCWD,
-                        QFile::encodeName(m_path).constData(), RENAME_NOREPLACE) == 0)
+        if (::renameat2(AT_FDCWD, Platform::EncodePath(newborn).constData(), AT_FDCWD,
+                        Platform::EncodePath(m_path).constData(), RENAME_NOREPLACE) == 0)
             return;
         const int error = errno;
         if (error != EEXIST || attempt == 10) {

@@ -2,7 +2,6 @@
 
 #include "convert/platform.h"
 
-#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -22,14 +21,8 @@ FolderListing::Entry Decoded(const char* encodedName, unsigned char type)
 {
     FolderListing::Entry entry;
     entry.encodedName = QByteArray(encodedName);
-    entry.name = QFile::decodeName(entry.encodedName);
+    entry.name = Platform::DecodePath(entry.encodedName);
     entry.type = type;
-    // Bytes that do not decode show as replacement characters; only then is a check needed.
-    if (entry.name.contains(QChar::ReplacementCharacter) &&
-        QFile::encodeName(entry.name) != entry.encodedName) {
-        entry.representable = false;
-        entry.name.replace(QChar::ReplacementCharacter, QLatin1Char('?'));
-    }
     return entry;
 }
 
@@ -93,7 +86,7 @@ FolderListing::FolderListing(const QString& folder, Kind kind,
 {
     if (!Platform::IsUsablePath(folder))
         throw FolderError(PathNotFound, QStringLiteral("Path not found: ") + folder);
-    m_dir = ::opendir(QFile::encodeName(folder).constData());
+    m_dir = ::opendir(Platform::EncodePath(folder).constData());
     if (!m_dir)
         throw FolderError::FromSystemError(errno, folder);
 
@@ -145,8 +138,6 @@ bool FolderListing::isFolder(const char* encodedName, unsigned char type) const
 
 bool FolderListing::isOpenableFile(const Entry& entry) const
 {
-    if (!entry.representable)
-        return false;
     if (entry.type != DT_REG) {
         if (entry.type != DT_LNK && entry.type != DT_UNKNOWN)
             return false;

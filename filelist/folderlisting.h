@@ -50,9 +50,6 @@ public:
         QString name;
         QByteArray encodedName;
         unsigned char type = DT_UNKNOWN;
-        // False when the name's bytes cannot be written in the locale's code set: the name
-        // then holds "?" in their place and no path built from it names this entry.
-        bool representable = true;
     };
 
     // Keeps only the entries whose names the filter wants (all without one). Throws

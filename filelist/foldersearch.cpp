@@ -4,7 +4,6 @@
 #include "convert/platform.h"
 #include "filelist/folderlisting.h"
 
-#include <QFile>
 #include <algorithm>
 #include <fcntl.h>
 #include <map>
@@ -68,7 +67,7 @@ FolderSearch::Identity FolderSearch::IdentityOf(const QString& folder)
     struct stat facts
     {
     };
-    if (::stat(QFile::encodeName(folder).constData(), &facts) != 0)
+    if (::stat(Platform::EncodePath(folder).constData(), &facts) != 0)
         throw FolderError::FromSystemError(errno, folder);
     return {static_cast<quint64>(facts.st_dev), static_cast<quint64>(facts.st_ino)};
 }
@@ -221,7 +220,7 @@ bool IsOpenableFile(const QString& path)
 {
     if (!Platform::IsUsablePath(path))
         return false;
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = Platform::EncodePath(path);
     // Only a regular file is opened at all: opening a device can act on it.
     struct stat facts
     {
@@ -237,10 +236,11 @@ bool HasBadCharacters(const QString& name)
         const char16_t code = name[i].unicode();
         if (code < 32 || (code >= 127 && code <= 159) || code == u'?')
             return true;
-        // A lone surrogate cannot be written in the locale's code set.
+        // A byte that is not UTF-8 is held as a lone surrogate and names the folder as well as
+        // any other; only other lone surrogates name nothing on disk.
         if (name[i].isHighSurrogate() && i + 1 < name.size() && CanHoldBoth(name[i], name[i + 1]))
             ++i;
-        else if (name[i].isSurrogate())
+        else if (name[i].isSurrogate() && (code < 0xDC80 || code > 0xDCFF))
             return true;
     }
     return false;
@@ -254,7 +254,7 @@ bool IsRootFolder(const QString& folder)
 
 bool IsPathTooLong(const QString& path)
 {
-    return QFile::encodeName(path).size() >= Platform::PathLimit();
+    return Platform::EncodePath(path).size() >= Platform::PathLimit();
 }
 
 bool IsHiddenSystemFolder(int attributes)

@@ -257,6 +257,7 @@ void TestFolderSearch::badCharactersInFolderNames_data()
     QTest::newRow("C1 control, code 159") << "a\u009fb" << true;
     QTest::newRow("question mark") << "why?" << true;
     QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + QStringLiteral("x") << true;
+    QTest::newRow("byte that is not UTF-8") << QStringLiteral("caf") + QChar(0xDCE9) << false;
 }
 
 void TestFolderSearch::badCharactersInFolderNames()
@@ -410,7 +411,8 @@ void TestFolderSearch::searchIsBreadthFirstAndAppliesFolderRules()
     tree.file(QStringLiteral("a/file.mid"));
     const QByteArray rawName = tree.encoded(QString()) + "raw\xff";
     QVERIFY(::mkdir(rawName.constData(), 0755) == 0);
-    // The temporary folder's clean-up cannot name a folder whose name is not UTF-8.
+    // The temporary folder's clean-up cannot name a folder whose name is not UTF-8. Such a name
+    // is searched like any other.
     const auto removeRaw = qScopeGuard([&] { ::rmdir(rawName.constData()); });
     if (QTest::currentTestFailed())
         return;
@@ -420,9 +422,10 @@ void TestFolderSearch::searchIsBreadthFirstAndAppliesFolderRules()
     QCOMPARE(tree.relative(folders),
              QStringList({QString(), QStringLiteral(".hidden/"), QStringLiteral("a/"),
                           QStringLiteral("B/"), QStringLiteral("c/"), QStringLiteral("Caf\u00e9/"),
-                          QStringLiteral("em\u2014dash/"), QStringLiteral(".hidden/inside/"),
-                          QStringLiteral("a/deep/"), QStringLiteral("B/x/"),
-                          QStringLiteral("a/deep/deeper/")}));
+                          QStringLiteral("em\u2014dash/"),
+                          QStringLiteral("raw") + QChar(0xDCFF) + QLatin1Char('/'),
+                          QStringLiteral(".hidden/inside/"), QStringLiteral("a/deep/"),
+                          QStringLiteral("B/x/"), QStringLiteral("a/deep/deeper/")}));
     QCOMPARE(reports.texts, QStringList());
 }
 
