@@ -1,9 +1,9 @@
 #include "app/mainwindow.h"
+#include "convert/paths.h"
 #include "convert/platform.h"
 #include "filelist/filelistview.h"
 #include "filelist/foldersearch.h"
 
-#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 
@@ -21,15 +21,15 @@ QStringList DroppedPaths(const QMimeData* data)
         return paths;
     const QList<QUrl> urls = data->urls();
     for (const QUrl& url : urls)
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            paths.append(url.toLocalFile());
+        if (const QString path = Platform::LocalPathOfUrl(url); !path.isEmpty())
+            paths.append(path);
     return paths;
 }
 
 // A dropped path counts as a folder when it is found as one and its attributes say so.
 bool IsDroppedFolder(const QString& path)
 {
-    if (!QFileInfo(path).isDir())
+    if (!Paths::FolderExists(path))
         return false;
     const int attributes = Platform::FileAttributes(path);
     if (attributes < 0)

@@ -81,8 +81,9 @@ int HexValue(char digit)
 
 QString DecodePath(QByteArrayView bytes)
 {
-    // Most names are valid UTF-8, which Qt decodes faster.
-    if (bytes.isValidUtf8())
+    // Most names are valid UTF-8, which Qt decodes faster; but Qt drops a byte-order mark at
+    // the start, which is part of the name.
+    if (bytes.isValidUtf8() && !bytes.startsWith("\xef\xbb\xbf"))
         return QString::fromUtf8(bytes);
     const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
     QString text;
@@ -174,7 +175,9 @@ QString LocalPathOfUrl(const QUrl& url)
             bytes.append(encodedPath[i]);
         }
     }
-    return DecodePath(bytes);
+    // A host names a shared folder, as toLocalFile() writes it.
+    const QString host = url.host();
+    return (host.isEmpty() ? QString() : QStringLiteral("//") + host) + DecodePath(bytes);
 }
 
 } // namespace Platform
