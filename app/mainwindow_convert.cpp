@@ -72,7 +72,7 @@ bool StartPass(MainWindow& form, tp::ErrorTrap& trap, Workspace& workspace, int 
     });
     trap.at(134, [&] {
         form.progressBar->setText(QStringLiteral("Processing: ") +
-                                  Paths::FileNameOfPath(pass.source));
+                                  Platform::DisplayPath(Paths::FileNameOfPath(pass.source)));
     });
     trap.at(136, [&] { Platform::PumpEvents(); });
 

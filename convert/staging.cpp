@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Staging {
 
@@ -53,9 +56,20 @@ QString Absolute(const QString& path)
 
 bool IsSoundFont(const QString& path)
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+    // Opened by its bytes, without waiting on a named pipe, and judged by what was opened.
+    const int descriptor = ::open(Platform::EncodePath(path).constData(),
+                                  O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (descriptor < 0)
         return false;
+    QFile file;
+    struct stat facts
+    {
+    };
+    if (::fstat(descriptor, &facts) != 0 || !S_ISREG(facts.st_mode) ||
+        !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return false;
+    }
     return IsSoundFontHeader(file.read(12));
 }
 
@@ -140,7 +154,8 @@ void LinkSoundFontIn(const QString& soundFont, const QString& folder)
 {
     const QString link = InFolder(folder, SoundFontLinkName());
     Paths::DeleteFileQuiet(link);
-    if (!QFile::link(Absolute(soundFont), link))
+    if (::symlink(Platform::EncodePath(Absolute(soundFont)).constData(),
+                  Platform::EncodePath(link).constData()) != 0)
         throw tp::ApplicationError(QStringLiteral("Cannot make the link ") + link);
 }
 
