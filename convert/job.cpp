@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace Conversion {
 
@@ -135,9 +137,17 @@ void Job::writeCompanion(const QString& path, const QByteArray& contents)
     const QString partial = PartialPath(path, QFileInfo(path).suffix());
     Workspace::NoteOutsideFile(m_request.workFolder, partial);
     m_companions.append({partial, path});
-    QFile file(partial);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
-        file.write(contents) != contents.size() || !file.flush())
+    // Made by its bytes: QFile names a file as UTF-8 text, which cannot hold every byte of a
+    // folder's name.
+    const int descriptor = ::open(Platform::EncodePath(partial).constData(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    QFile file;
+    if (descriptor < 0)
+        throw tp::ApplicationError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
+                                   QString::fromLocal8Bit(std::strerror(errno)));
+    if (!file.open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+        ::close(descriptor);
+    if (!file.isOpen() || file.write(contents) != contents.size() || !file.flush())
         throw tp::ApplicationError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
                                    file.errorString());
 }
