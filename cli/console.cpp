@@ -132,7 +132,7 @@ QByteArray ReportLine(const BatchEntry& entry)
                              {QStringLiteral("reason"), Platform::DisplayPath(entry.reason)},
                              {QStringLiteral("lyrics"), entry.lyrics},
                              {QStringLiteral("seconds"), std::round(entry.seconds * 1000) / 1000},
-                             {QStringLiteral("soundfont"), entry.soundFont}};
+                             {QStringLiteral("soundfont"), Platform::DisplayPath(entry.soundFont)}};
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
