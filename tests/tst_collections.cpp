@@ -297,15 +297,20 @@ void TestCollections::signalStopsTheRunAndSaysSo_data()
 {
     QTest::addColumn<int>("signal");
     QTest::addColumn<bool>("wholeGroup");
-    QTest::newRow("hang-up") << int(SIGHUP) << false;
+    QTest::addColumn<bool>("twice");
+    QTest::newRow("hang-up") << int(SIGHUP) << false << false;
     // As a terminal's Ctrl-C: every process of the job's group gets it.
-    QTest::newRow("Ctrl-C to the group") << int(SIGINT) << true;
+    QTest::newRow("Ctrl-C to the group") << int(SIGINT) << true << false;
+    // The second may come while the first is still being served, or after: either way the
+    // run ends without leaving a partial file, and says so of every entry.
+    QTest::newRow("Ctrl-C twice") << int(SIGINT) << true << true;
 }
 
 void TestCollections::signalStopsTheRunAndSaysSo()
 {
     QFETCH(int, signal);
     QFETCH(bool, wholeGroup);
+    QFETCH(bool, twice);
     const QString out = m_work->filePath(QStringLiteral("out"));
     const QString report = m_work->filePath(QStringLiteral("report.jsonl"));
     QStringList songs;
@@ -323,6 +328,10 @@ void TestCollections::signalStopsTheRunAndSaysSo()
     QCOMPARE(process->state(), QProcess::Running);
     const pid_t pid = pid_t(process->processId());
     ::kill(wholeGroup ? -pid : pid, signal);
+    if (twice) {
+        QTest::qSleep(10);
+        ::kill(-pid, signal);
+    }
     QVERIFY(process->waitForFinished(60000));
     QCOMPARE(process->exitStatus(), QProcess::NormalExit);
     QCOMPARE(process->exitCode(), 130);
@@ -330,6 +339,12 @@ void TestCollections::signalStopsTheRunAndSaysSo()
 
     const Report read = ReadReport(Contents(report));
     QCOMPARE(read.bySource.size(), 3);
+    if (twice) {
+        for (const QJsonObject& entry : read.bySource)
+            QVERIFY(
+                entry[QStringLiteral("reason")].toString().contains(QStringLiteral("was stopped")));
+        return;
+    }
     QCOMPARE(read.bySource[songs[0]][QStringLiteral("reason")].toString(),
              QStringLiteral("the conversion was stopped"));
     QCOMPARE(read.bySource[songs[1]][QStringLiteral("reason")].toString(),
