@@ -81,6 +81,7 @@ private Q_SLOTS:
     void nulSeparatedListKeepsItsPlace();
     void soundFontBesideTheSongPlaysIt();
     void killedRunLeavesTheReportOfWhatEnded();
+    void reportGoesToStandardOutputOrEndsTheRun();
     void signalStopsTheRunAndSaysSo_data();
     void signalStopsTheRunAndSaysSo();
 
@@ -291,6 +292,28 @@ void TestCollections::killedRunLeavesTheReportOfWhatEnded()
     // The next run in the same TEMP folder removes what the killed one left behind.
     QCOMPARE(run({QStringLiteral("-k"), QStringLiteral("-o"), out, songs[0]}).status, 0);
     QTRY_COMPARE(Tree(out), QStringList{QStringLiteral("Short_128 kbps.mp3")});
+}
+
+void TestCollections::reportGoesToStandardOutputOrEndsTheRun()
+{
+    const QStringList songs{Song(m_work->path(), QStringLiteral("One.mid"), 1.0, 1),
+                            Song(m_work->path(), QStringLiteral("Two.mid"), 1.0, 2)};
+    const Result piped =
+        run(QStringList{QStringLiteral("-j1"), QStringLiteral("--report"), QStringLiteral("-")} +
+            songs);
+    QCOMPARE(piped.status, 0);
+    QCOMPARE(ReadReport(piped.out.toUtf8()).order, songs);
+    QVERIFY2(piped.err.contains(QStringLiteral("[2/2] converted ")), qPrintable(piped.err));
+
+    // A report that cannot be kept ends the run at the first line it cannot take.
+    const Result full = run(QStringList{QStringLiteral("-j1"), QStringLiteral("--report"),
+                                        QStringLiteral("/dev/full")} +
+                            songs);
+    QCOMPARE(full.status, 1);
+    QVERIFY2(full.err.contains(
+                 QStringLiteral("cannot write the report /dev/full: No space left on device")),
+             qPrintable(full.err));
+    QVERIFY(full.err.contains(QStringLiteral("1 converted, 1 failed")));
 }
 
 void TestCollections::signalStopsTheRunAndSaysSo_data()
