@@ -52,7 +52,8 @@ QString AddTexts(Conversion::Job& job, const BatchEntry& entry, const BatchSetti
 {
     const MidiText::Texts texts = MidiText::ReadFile(entry.source);
     if (settings.tags)
-        Id3Tag::Write(partialMp3, texts, Platform::DisplayPath(Conversion::BaseName(entry.source)));
+        Id3Tag::Write(partialMp3, texts, Platform::DisplayPath(Conversion::BaseName(entry.source)),
+                      Loudness::ReplayGainTags(job.level()));
     const QByteArray lrc = settings.lrc ? LrcFile::Contents(texts) : QByteArray();
     if (!lrc.isEmpty())
         job.writeCompanion(LrcFile::PathFor(entry.mp3), lrc);
@@ -74,7 +75,7 @@ void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic
         return;
     }
     const QString workFolder = entry.workFolder.isEmpty() ? settings.workFolder : entry.workFolder;
-    Conversion::Job job({entry.source, entry.mp3, workFolder});
+    Conversion::Job job({entry.source, entry.mp3, workFolder, settings.loudness});
     job.renderIntoEncoder(settings.renderer, settings.encoder, settings.bitrate, &cancel);
     QString lyrics = QStringLiteral("none");
     if (settings.tags || settings.lrc)
@@ -83,6 +84,13 @@ void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic
         });
     const Conversion::Outcome outcome = job.finish();
     entry.lyrics = outcome.converted() ? lyrics : QStringLiteral("none");
+    const Loudness::Result& level = outcome.level;
+    entry.levelled = level.levelled;
+    entry.lufs = level.lufs;
+    entry.truePeakDb = level.truePeakDb;
+    entry.gainDb = level.gainDb;
+    entry.limitedDb = level.limitedDb;
+    entry.belowTarget = level.belowTarget;
     entry.reason = outcome.reason;
     entry.status = outcome.converted() ? BatchEntry::Status::Converted : BatchEntry::Status::Failed;
     entry.seconds = double(timer.nsecsElapsed()) / 1e9;

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <atomic>
 #include <functional>
+#include <optional>
 
 // One source of a batch and what became of it.
 struct BatchEntry
@@ -25,6 +26,13 @@ struct BatchEntry
     // ("" for the run's own).
     QString soundFont;
     QString workFolder;
+    // What levelling did to a converted entry.
+    bool levelled = false;
+    double lufs = 0;
+    double truePeakDb = 0;
+    double gainDb = 0;
+    double limitedDb = 0;
+    bool belowTarget = false;
 };
 
 // The MP3 path of every source, and the entries of a batch in the order given: a source whose
@@ -39,6 +47,7 @@ struct BatchSettings
     bool tags = true;
     // Writes the synchronised lyrics beside each MP3 file as an .lrc file.
     bool lrc = false;
+    std::optional<double> loudness = -16.0;
     QString renderer;
     QString encoder;
     // The folder holding the renderer's configuration.

@@ -47,6 +47,23 @@ QString StatusName(BatchEntry::Status status)
     return QStringLiteral("failed");
 }
 
+// "-16.0 LUFS, " for a levelled entry, with a word when the gain's cap kept it below target.
+QString LevelText(const BatchEntry& entry)
+{
+    if (!entry.levelled)
+        return QString();
+    return QString::number(entry.lufs, 'f', 1) + QStringLiteral(" LUFS") +
+           (entry.belowTarget ? QStringLiteral(" (below the target: the gain is capped at +24 dB)")
+                              : QString()) +
+           QStringLiteral(", ");
+}
+
+// Hundredths; a silent song's loudness and peak, minus infinity, as -999.
+double Hundredths(double value)
+{
+    return std::isfinite(value) ? std::round(value * 100) / 100 : -999.0;
+}
+
 } // namespace
 
 QString Duration(double seconds)
@@ -93,7 +110,7 @@ QString FinishedLine(const BatchEntry& entry, int done, int total)
     QString line = QStringLiteral("[%1/%2] ").arg(done).arg(total) + StatusName(entry.status) +
                    QLatin1Char(' ') + entry.source;
     if (entry.status == BatchEntry::Status::Converted)
-        return line + QStringLiteral(" -> ") + entry.mp3 + QStringLiteral(" (") +
+        return line + QStringLiteral(" -> ") + entry.mp3 + QStringLiteral(" (") + LevelText(entry) +
                Duration(entry.seconds) + QLatin1Char(')');
     return line + QStringLiteral(": ") + entry.reason;
 }
@@ -126,13 +143,22 @@ QString Summary(const QList<BatchEntry>& entries, double elapsedSeconds)
 QByteArray ReportLine(const BatchEntry& entry)
 {
     // Names are shown readably: JSON text holds no byte that is not UTF-8.
-    const QJsonObject object{{QStringLiteral("source"), Platform::DisplayPath(entry.source)},
-                             {QStringLiteral("mp3"), Platform::DisplayPath(entry.mp3)},
-                             {QStringLiteral("status"), StatusName(entry.status)},
-                             {QStringLiteral("reason"), Platform::DisplayPath(entry.reason)},
-                             {QStringLiteral("lyrics"), entry.lyrics},
-                             {QStringLiteral("seconds"), std::round(entry.seconds * 1000) / 1000},
-                             {QStringLiteral("soundfont"), Platform::DisplayPath(entry.soundFont)}};
+    QJsonObject object{{QStringLiteral("source"), Platform::DisplayPath(entry.source)},
+                       {QStringLiteral("mp3"), Platform::DisplayPath(entry.mp3)},
+                       {QStringLiteral("status"), StatusName(entry.status)},
+                       {QStringLiteral("reason"), Platform::DisplayPath(entry.reason)},
+                       {QStringLiteral("lyrics"), entry.lyrics},
+                       {QStringLiteral("seconds"), std::round(entry.seconds * 1000) / 1000},
+                       {QStringLiteral("soundfont"), Platform::DisplayPath(entry.soundFont)}};
+    if (entry.levelled) {
+        object.insert(QStringLiteral("lufs"), Hundredths(entry.lufs));
+        object.insert(QStringLiteral("true_peak"), Hundredths(entry.truePeakDb));
+        object.insert(QStringLiteral("gain_db"), Hundredths(entry.gainDb));
+        object.insert(QStringLiteral("limited_db"), Hundredths(entry.limitedDb));
+        if (entry.belowTarget)
+            object.insert(QStringLiteral("note"),
+                          QStringLiteral("below the target: the gain is capped at +24 dB"));
+    }
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 

@@ -76,6 +76,7 @@ bool Prepare(const CliOptions& options, Workspace& workspace, BatchSettings& set
     settings.jobs = options.jobs;
     settings.tags = options.tags;
     settings.lrc = options.lrc;
+    settings.loudness = options.loudness;
     try {
         settings.renderer = Staging::ResourceSource(Staging::Resource::Renderer);
         settings.encoder = Staging::ResourceSource(Staging::Resource::Encoder);

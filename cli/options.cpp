@@ -2,6 +2,7 @@
 
 #include "cli/sources.h"
 #include "convert/bitrate.h"
+#include "convert/loudness.h"
 #include "convert/paths.h"
 #include "convert/staging.h"
 
@@ -82,11 +83,18 @@ struct Parser
                QStringLiteral("Render with the SoundFont FILE. A song.sf2 beside song.mid, else a "
                               "<folder name>.sf2 in its folder, plays that song instead."),
                QStringLiteral("FILE"));
+    QCommandLineOption loudness =
+        Valued({QStringLiteral("loudness")},
+               QStringLiteral("Bring every song to LUFS, -40 to -5 (default -16), without "
+                              "clipping; off keeps the renderer's level, lowered only where it "
+                              "would clip."),
+               QStringLiteral("LUFS"), QStringLiteral("-16"));
     QCommandLineOption report = Valued(
         {QStringLiteral("report")},
         QStringLiteral("Write a JSON Lines report to FILE (- is standard output; progress then "
                        "goes to standard error), one object a source as it ends: source, mp3, "
-                       "status, reason, lyrics, seconds, soundfont."),
+                       "status, reason, lyrics, seconds, soundfont; lufs, true_peak, gain_db, "
+                       "limited_db."),
         QStringLiteral("FILE"));
     QCommandLineOption quiet = Flag({QStringLiteral("q"), QStringLiteral("quiet")},
                                     QStringLiteral("Print only failures and the summary."));
@@ -103,8 +111,9 @@ struct Parser
 
     QList<QCommandLineOption> all() const
     {
-        return {bitrate, outputDir, flat,   extension, jobs,   skipExisting, dryRun, filesFrom,
-                null,    soundFont, report, quiet,     noTags, lrc,          help,   version};
+        return {bitrate, outputDir, flat, extension, jobs,     skipExisting,
+                dryRun,  filesFrom, null, soundFont, loudness, report,
+                quiet,   noTags,    lrc,  help,      version};
     }
 
     Parser()
@@ -268,6 +277,22 @@ QString ReadNumbers(const Parser& p, CliOptions& options)
     return QString();
 }
 
+QString ReadLoudness(const Parser& p, CliOptions& options)
+{
+    const QString loudness = p.parser.value(p.loudness);
+    if (loudness == QStringLiteral("off")) {
+        options.loudness.reset();
+        return QString();
+    }
+    bool number = false;
+    const double target = loudness.toDouble(&number);
+    if (!number || !(target >= Loudness::LowestTarget && target <= Loudness::HighestTarget))
+        return QStringLiteral("invalid loudness '") + loudness +
+               QStringLiteral("': choose -40 to -5 LUFS, or off");
+    options.loudness = target;
+    return QString();
+}
+
 QString ReadSoundFont(const Parser& p, CliOptions& options)
 {
     if (!p.parser.isSet(p.soundFont))
@@ -304,7 +329,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments)
     if (options.inputs.isEmpty())
         return UsageError(QStringLiteral("no MIDI file or folder given"));
     // The output folder last: a run refused for another reason makes none.
-    for (const auto read : {ReadNumbers, ReadExtensions, ReadSoundFont, ReadOutput}) {
+    for (const auto read : {ReadNumbers, ReadLoudness, ReadExtensions, ReadSoundFont, ReadOutput}) {
         const QString error = read(p, options);
         if (!error.isEmpty())
             return UsageError(error);

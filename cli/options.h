@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // One source named on the command line: a file or folder, or a list of them to read.
 struct CliInput
@@ -37,6 +38,8 @@ struct CliOptions
     bool quiet = false;
     bool tags = true;
     bool lrc = false;
+    // The loudness to bring every song to, in LUFS; none: the renderer's own level.
+    std::optional<double> loudness = -16.0;
     bool dryRun = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "convert/paths.h"
 #include "convert/platform.h"
+#include "convert/truepeak.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace Conversion {
 
@@ -65,6 +67,75 @@ bool SameFile(const QString& first, const QString& second)
     return !a.isEmpty() && a == QFileInfo(second).canonicalFilePath();
 }
 
+bool WavFacts::levelable() const
+{
+    return isWave && format == 1 && channels >= 1 && channels <= 8 && sampleRate >= 8000 &&
+           sampleRate <= 384000 && (bitsPerSample == 16 || bitsPerSample == 24);
+}
+
+void ReadFormat(QByteArrayView body, WavFacts& facts)
+{
+    if (body.size() < 16)
+        return;
+    const QByteArray bytes = body.toByteArray();
+    auto word = [&](qsizetype at) {
+        return int(quint8(bytes.at(at)) | quint8(bytes.at(at + 1)) << 8);
+    };
+    facts.format = word(0);
+    // An extensible format names its kind in a sub-format whose first word is the plain one.
+    constexpr int Extensible = 0xFFFE;
+    if (facts.format == Extensible)
+        facts.format = bytes.size() >= 26 ? word(24) : 0;
+    facts.channels = word(2);
+    facts.sampleRate = int(Le32(bytes, 4) & 0x7fffffff);
+    facts.bitsPerSample = word(14);
+}
+
+void DecodePcm(QByteArrayView bytes, int bytesPerSample, float scale, float* out)
+{
+    const auto* data = reinterpret_cast<const quint8*>(bytes.data());
+    const qsizetype count = bytes.size() / bytesPerSample;
+    if (bytesPerSample == 3) {
+        const float unit = scale / 8388608.0f;
+        for (qsizetype i = 0; i < count; ++i, data += 3) {
+            const qint32 value =
+                qint32(quint32(data[0]) << 8 | quint32(data[1]) << 16 | quint32(data[2]) << 24) >>
+                8;
+            out[i] = float(value) * unit;
+        }
+        return;
+    }
+    const float unit = scale / 32768.0f;
+    for (qsizetype i = 0; i < count; ++i, data += 2)
+        out[i] = float(qint16(quint16(data[0] | data[1] << 8))) * unit;
+}
+
+namespace {
+
+// The true peak of the samples from the file's position on, count bytes of them.
+double PeakOfSamples(QFile& file, qint64 count, const WavFacts& facts)
+{
+    const int width = facts.bitsPerSample / 8;
+    const qint64 frameBytes = qint64(width) * facts.channels;
+    TruePeak::Meter meter(facts.channels);
+    std::vector<float> samples;
+    constexpr qint64 ChunkFrames = 16384;
+    while (count >= frameBytes) {
+        const QByteArray bytes =
+            file.read(std::min(count, ChunkFrames * frameBytes) / frameBytes * frameBytes);
+        if (bytes.size() < frameBytes)
+            break;
+        const qint64 frames = bytes.size() / frameBytes;
+        samples.resize(size_t(frames * facts.channels));
+        DecodePcm(QByteArrayView(bytes).first(frames * frameBytes), width, 1.0f, samples.data());
+        meter.feed(samples.data(), frames);
+        count -= bytes.size();
+    }
+    return meter.peak();
+}
+
+} // namespace
+
 WavFacts InspectWav(const QString& path)
 {
     WavFacts facts;
@@ -83,8 +154,13 @@ WavFacts InspectWav(const QString& path)
         if (header.size() < 8)
             break;
         const qint64 size = Le32(header, 4);
+        if (header.startsWith("fmt "))
+            ReadFormat(file.read(std::min<qint64>(size, 64)), facts);
         if (header.startsWith("data")) {
             facts.audioBytes = std::min(size, file.size() - (at + 8));
+            // The peak tells the encoder how far it may raise the sound without clipping.
+            if (facts.levelable())
+                facts.peak = PeakOfSamples(file, facts.audioBytes, facts);
             break;
         }
         at += 8 + size + (size & 1);
@@ -92,20 +168,20 @@ WavFacts InspectWav(const QString& path)
     return facts;
 }
 
-void WavStream::feed(QByteArrayView bytes)
+qsizetype WavStream::feed(QByteArrayView bytes)
 {
     if (m_inData) {
         m_facts.audioBytes += bytes.size();
-        return;
+        return bytes.size();
     }
     if (m_gaveUp)
-        return;
+        return 0;
     m_head.append(bytes);
     if (m_head.size() < 12)
-        return;
+        return 0;
     if (!m_head.startsWith("RIFF") || m_head.mid(8, 4) != "WAVE") {
         m_gaveUp = true;
-        return;
+        return 0;
     }
     m_facts.isWave = true;
     // A stream's chunk sizes may be placeholders, since the writer cannot go back to fill them
@@ -116,9 +192,14 @@ void WavStream::feed(QByteArrayView bytes)
             m_inData = true;
             m_facts.audioBytes = m_head.size() - (at + 8);
             m_head.clear();
-            return;
+            // The data chunk's header was not whole before these bytes, so all its samples are
+            // among them.
+            return qsizetype(m_facts.audioBytes);
         }
         const quint32 size = Le32(m_head, at + 4);
+        if (m_head.mid(at, 4) == "fmt " && at + 8 + qsizetype(size) <= m_head.size())
+            ReadFormat(QByteArrayView(m_head).sliced(at + 8, std::min<qsizetype>(size, 64)),
+                       m_facts);
         at += 8 + qsizetype(size) + (size & 1);
     }
     // The chunks before the data are small; a stream that has none in this much never will.
@@ -127,6 +208,7 @@ void WavStream::feed(QByteArrayView bytes)
         m_gaveUp = true;
         m_head.clear();
     }
+    return 0;
 }
 
 QString SourceProblem(const QString& sourcePath)

@@ -28,6 +28,17 @@ struct WavFacts
     bool isWave = false;
     // Bytes of audio samples actually present in the data chunk.
     qint64 audioBytes = 0;
+    // The format chunk's words, 0 when there was none: 1 is integer PCM (or an extensible
+    // format of integer PCM).
+    int format = 0;
+    int channels = 0;
+    int sampleRate = 0;
+    int bitsPerSample = 0;
+    // The true peak of the samples of a file, full scale 1; read only from integer PCM of 16 or
+    // 24 bits.
+    double peak = 0;
+    // Whether the samples are integer PCM of 16 or 24 bits, which is what can be levelled.
+    bool levelable() const;
 };
 WavFacts InspectWav(const QString& path);
 
@@ -36,8 +47,12 @@ WavFacts InspectWav(const QString& path);
 class WavStream
 {
 public:
-    void feed(QByteArrayView bytes);
+    // Answers how many of the last of these bytes are audio samples.
+    qsizetype feed(QByteArrayView bytes);
     WavFacts facts() const { return m_facts; }
+    // Whether the samples have begun, and whether the stream was found not to be WAVE.
+    bool inData() const { return m_inData; }
+    bool gaveUp() const { return m_gaveUp; }
 
 private:
     // The bytes before the data chunk, kept until the chunk is found.
@@ -46,6 +61,13 @@ private:
     bool m_gaveUp = false;
     WavFacts m_facts;
 };
+
+// Reads the format chunk's words (its body) into the facts.
+void ReadFormat(QByteArrayView body, WavFacts& facts);
+
+// Interleaved integer PCM samples of the given width (2 or 3 bytes) as floats, full scale 1,
+// multiplied by scale.
+void DecodePcm(QByteArrayView bytes, int bytesPerSample, float scale, float* out);
 
 // Why a source cannot be read, or "" when it can.
 QString SourceProblem(const QString& sourcePath);

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <taglib/commentsframe.h>
+#include <taglib/id3v2frame.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/synchronizedlyricsframe.h>
@@ -98,6 +99,17 @@ void SetComment(TagLib::ID3v2::Tag& tag, const MidiText::Texts& texts)
     tag.addFrame(frame);
 }
 
+void SetUserText(TagLib::ID3v2::Tag& tag, const QString& description, const QString& value)
+{
+    const TagLib::String name = Utf8(description);
+    while (auto* old = TagLib::ID3v2::UserTextIdentificationFrame::find(&tag, name))
+        tag.removeFrame(old);
+    auto* frame = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF8);
+    frame->setDescription(name);
+    frame->setText(Utf8(value));
+    tag.addFrame(frame);
+}
+
 // The file's permissions in Qt's flags, owner and user alike.
 QFileDevice::Permissions PermissionsOf(mode_t mode)
 {
@@ -138,7 +150,8 @@ QByteArray ReadMp3(const QString& path, QFileDevice::Permissions& permissions)
 
 } // namespace
 
-void Write(const QString& mp3Path, const MidiText::Texts& texts, const QString& fallbackTitle)
+void Write(const QString& mp3Path, const MidiText::Texts& texts, const QString& fallbackTitle,
+           const UserTexts& userTexts)
 {
     // TagLib works on a copy in memory; the file itself is replaced only once the whole tagged
     // copy is on disk.
@@ -158,6 +171,8 @@ void Write(const QString& mp3Path, const MidiText::Texts& texts, const QString& 
     SetComment(tag, texts);
     SetLyrics(tag, texts);
     SetSynchronizedLyrics(tag, texts);
+    for (const auto& [description, value] : userTexts)
+        SetUserText(tag, description, value);
     if (!mpeg.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4,
                    TagLib::File::DoNotDuplicate))
         Fail(QStringLiteral("the tag could not be made"));

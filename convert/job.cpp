@@ -89,8 +89,11 @@ bool Job::renderedMusic() const
 void Job::encode(const QString& program, int bitrate, const Runner::Options& wait)
 {
     Workspace::NoteOutsideFile(m_request.workFolder, m_partial);
-    Runner::RunAndWait(Staging::EncoderCommand(program, bitrate, m_wav, m_partial), wait,
-                       &m_facts.encoded);
+    // The renderer rendered with headroom: the encoder restores its own level, lowered only as
+    // far as the peak asks.
+    Runner::RunAndWait(Staging::EncoderCommand(program, bitrate, m_wav, m_partial,
+                                               Loudness::EncoderScale(m_facts.wav.peak)),
+                       wait, &m_facts.encoded);
     m_facts.mp3Written = IsWrittenFile(m_partial);
 }
 
@@ -107,14 +110,17 @@ void Job::renderIntoEncoder(const QString& renderer, const QString& encoder, int
     if (!m_facts.sourceProblem.isEmpty())
         return;
     Workspace::NoteOutsideFile(m_request.workFolder, m_partial);
-    WavStream stream;
+    Loudness::Settings level{m_request.loudness, m_request.workFolder};
+    level.encoderLossLu = Loudness::EncoderLoss(bitrate);
+    Loudness::Leveller leveller(level);
     const Runner::Piped piped = Runner::RunPiped(
-        Staging::RendererCommand(renderer, m_request.workFolder, m_request.source, QString()),
-        Staging::EncoderCommand(encoder, bitrate, QString(), m_partial),
-        [&](QByteArrayView bytes) { stream.feed(bytes); }, cancel);
+        Staging::RendererCommand(renderer, m_request.workFolder, m_request.source, QString(), true),
+        Staging::EncoderCommand(encoder, bitrate, QString(), m_partial), leveller, cancel);
     m_facts.rendered = piped.producer;
     m_facts.encoded = piped.consumer;
-    m_facts.wav = stream.facts();
+    m_facts.wav = leveller.wavFacts();
+    m_level = leveller.result();
+    m_facts.finishError = m_level.error;
     m_facts.cancelled = piped.cancelled;
     m_facts.mp3Written = IsWrittenFile(m_partial);
 }
@@ -157,6 +163,7 @@ Outcome Job::finish()
     m_finished = true;
     Outcome outcome;
     outcome.facts = m_facts;
+    outcome.level = m_level;
     outcome.reason = Judge(m_facts);
     // The files that go with the MP3 file take their names first: should the MP3 file then not
     // take its name, they are removed again, and no file of a failed entry is left.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/conversion.h"
+#include "convert/loudness.h"
 #include "convert/runner.h"
 
 #include <QString>
@@ -16,9 +17,12 @@ struct Request
     QString source;
     // Where the MP3 file goes; it takes this name only once the entry is converted.
     QString mp3Path;
-    // The folder of the run's own files (its workspace): the renderer's configuration and the
-    // temporary WAV file.
+    // The folder of the run's own files (its workspace): the renderer's configuration, the
+    // temporary WAV file, and a song held for levelling that outgrew memory.
     QString workFolder;
+    // The loudness a conversion straight into the encoder brings the song to; none: the
+    // renderer's own level, lowered only as far as it must be not to clip.
+    std::optional<double> loudness = Loudness::DefaultTarget;
 };
 
 struct Outcome
@@ -28,6 +32,8 @@ struct Outcome
     QString reason;
     // The MP3 file written, "" when none was.
     QString mp3;
+    // What levelling did, for a conversion straight into the encoder.
+    Loudness::Result level;
     bool converted() const { return reason.isEmpty(); }
 };
 
@@ -47,6 +53,8 @@ public:
     const QString& wavPath() const { return m_wav; }
     // The hidden name the encoder writes to.
     const QString& partialMp3Path() const { return m_partial; }
+    // What levelling did, once the song went into the encoder.
+    const Loudness::Result& level() const { return m_level; }
 
     // Step by step, each step throwing tp::ApplicationError when it cannot be done:
     // removes a file left at the temporary MP3 name;
@@ -71,9 +79,10 @@ public:
     // final names; removes what a failed entry left.
     Outcome finish();
 
-    // Renders straight into the encoder, both at once, without a WAV file on disk: the renderer
-    // and encoder programs given, the renderer's configuration in the request's work folder.
-    // Stops both tools when cancel becomes true.
+    // Renders straight into the encoder without a WAV file on disk, the song levelled on its
+    // way (see Loudness::Leveller) and its leading rest kept: the renderer and encoder programs
+    // given, the renderer's configuration in the request's work folder. Stops both tools when
+    // cancel becomes true.
     void renderIntoEncoder(const QString& renderer, const QString& encoder, int bitrate,
                            const std::atomic<bool>* cancel = nullptr);
 
@@ -84,6 +93,7 @@ private:
     EntryFacts m_facts;
     // The files that go with the MP3 file: their temporary and their final paths.
     QList<std::pair<QString, QString>> m_companions;
+    Loudness::Result m_level;
     bool m_finished = false;
 };
 

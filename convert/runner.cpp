@@ -11,6 +11,7 @@
 #include <exception>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace Runner {
 
@@ -217,33 +218,50 @@ constexpr qint64 PipeBacklog = 256 * 1024;
 
 } // namespace
 
-int RunAndWait(const Command& command, const Options& options, Outcome* outcome)
+namespace {
+
+// A display that refuses a value must not end the wait while the child still runs: the first
+// such failure is kept and handed on once the child has ended.
+class DisplayGuard
 {
-    Outcome result;
-    // Console tools have no window, so the settled style changes nothing on this platform.
-    static_cast<void>(SettleWindowStyle(options.windowStyle));
-    tp::ProgressDisplay* const progressBar = options.progressBar;
-
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    if (!Start(process, command, result, QIODevice::ReadOnly)) {
-        if (outcome)
-            *outcome = result;
-        return StartFailed;
-    }
-
-    // A display that refuses a value must not end the wait while the child still runs: the
-    // first such failure is handed on once the child has ended.
-    std::exception_ptr displayFailure;
-    auto show = [&](auto&& change) {
+public:
+    template <typename Change> void show(Change&& change)
+    {
         try {
             change();
         } catch (...) {
-            if (!displayFailure)
-                displayFailure = std::current_exception();
+            if (!m_failure)
+                m_failure = std::current_exception();
         }
-    };
+    }
+    void rethrow() const
+    {
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+    }
 
+private:
+    std::exception_ptr m_failure;
+};
+
+// One poll's events and, past the notice threshold, the bar's notice and step.
+void ShowPoll(const Options& options, int pollCounter, DisplayGuard& display)
+{
+    tp::ProgressDisplay* const progressBar = options.progressBar;
+    Platform::PumpEvents();
+    if (pollCounter >= NoticeThreshold) {
+        Platform::PumpEvents();
+        display.show([&] { progressBar->setText(WaitNotice(options.baseText, pollCounter)); });
+        if (const auto value = BarValueAtPoll(pollCounter, options.entryCount, options.startValue))
+            display.show([&] { progressBar->SetValue(*value); });
+        Platform::PumpEvents();
+    }
+    Platform::PumpEvents();
+}
+
+// Polls the child to its end while window events run; answers what it wrote last.
+QByteArray WaitWithEvents(QProcess& process, const Options& options, DisplayGuard& display)
+{
     QByteArray output;
     int pollCounter = 0;
     bool running = true;
@@ -255,113 +273,215 @@ int RunAndWait(const Command& command, const Options& options, Outcome* outcome)
         KeepTail(output, process.readAll());
         running = process.state() != QProcess::NotRunning;
         Platform::PumpEvents();
-        if (progressBar) {
-            Platform::PumpEvents();
-            ++pollCounter;
-            if (pollCounter >= NoticeThreshold) {
-                Platform::PumpEvents();
-                show([&] { progressBar->setText(WaitNotice(options.baseText, pollCounter)); });
-                if (const auto value =
-                        BarValueAtPoll(pollCounter, options.entryCount, options.startValue))
-                    show([&] { progressBar->SetValue(*value); });
-                Platform::PumpEvents();
-            }
-            Platform::PumpEvents();
-        }
+        if (options.progressBar)
+            ShowPoll(options, ++pollCounter, display);
         Platform::PumpEvents();
         // The events may have seen the child end already.
         running = running && process.state() != QProcess::NotRunning;
     }
     KeepTail(output, process.readAll());
+    return output;
+}
 
-    if (progressBar)
-        show([&] {
-            progressBar->setText(options.baseText.isEmpty() ? QStringLiteral("Progress Bar")
-                                                            : options.baseText);
+} // namespace
+
+int RunAndWait(const Command& command, const Options& options, Outcome* outcome)
+{
+    Outcome result;
+    // Console tools have no window, so the settled style changes nothing on this platform.
+    static_cast<void>(SettleWindowStyle(options.windowStyle));
+
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    if (!Start(process, command, result, QIODevice::ReadOnly)) {
+        if (outcome)
+            *outcome = result;
+        return StartFailed;
+    }
+
+    DisplayGuard display;
+    const QByteArray output = WaitWithEvents(process, options, display);
+    if (options.progressBar)
+        display.show([&] {
+            options.progressBar->setText(options.baseText.isEmpty() ? QStringLiteral("Progress Bar")
+                                                                    : options.baseText);
         });
 
     Finish(process, result, output);
     if (outcome)
         *outcome = result;
-    if (displayFailure)
-        std::rethrow_exception(displayFailure);
+    display.rethrow();
     return result.exitCode;
 }
 
-Piped RunPiped(const Command& producerCommand, const Command& consumerCommand,
-               const std::function<void(QByteArrayView bytes)>& observer,
+namespace {
+
+// Hands every byte on as it comes, after the observer has seen it.
+class PassOn : public Relay
+{
+public:
+    explicit PassOn(const std::function<void(QByteArrayView bytes)>& observer)
+        : m_observer(observer)
+    {}
+    void take(QByteArrayView bytes) override
+    {
+        m_observer(bytes);
+        m_bytes.append(bytes);
+    }
+    QByteArray give(qint64) override { return std::exchange(m_bytes, QByteArray()); }
+    bool exhausted() const override { return m_bytes.isEmpty(); }
+
+private:
+    const std::function<void(QByteArrayView bytes)>& m_observer;
+    QByteArray m_bytes;
+};
+
+// The two children of RunPiped and what passes between them.
+class Pipe
+{
+public:
+    Pipe(Relay& relay, const std::atomic<bool>* cancel, Piped& result)
+        : m_relay(relay), m_cancel(cancel), m_result(result)
+    {}
+    bool start(const Command& producer, const Command& consumer);
+    void run();
+    void finish();
+
+private:
+    bool cancelledNow();
+    void drainOutputs();
+    bool feedConsumer();
+    bool producerStep();
+    void closeConsumer();
+
+    Relay& m_relay;
+    const std::atomic<bool>* m_cancel;
+    Piped& m_result;
+    QProcess m_producer;
+    QProcess m_consumer;
+    QByteArray m_producerErrors;
+    QByteArray m_consumerOutput;
+};
+
+bool Pipe::start(const Command& producer, const Command& consumer)
+{
+    m_consumer.setProcessChannelMode(QProcess::MergedChannels);
+    if (!Start(m_consumer, consumer, m_result.consumer, QIODevice::ReadWrite))
+        return false;
+    m_producer.setProcessChannelMode(QProcess::SeparateChannels);
+    if (!Start(m_producer, producer, m_result.producer, QIODevice::ReadOnly)) {
+        m_consumer.closeWriteChannel();
+        Stop(m_consumer);
+        return false;
+    }
+    return true;
+}
+
+bool Pipe::cancelledNow()
+{
+    if (!m_result.cancelled && Cancelled(m_cancel)) {
+        m_result.cancelled = true;
+        Stop(m_producer);
+        Stop(m_consumer);
+    }
+    return m_result.cancelled;
+}
+
+void Pipe::drainOutputs()
+{
+    KeepTail(m_producerErrors, m_producer.readAllStandardError());
+    KeepTail(m_consumerOutput, m_consumer.readAll());
+}
+
+// Writes what the relay gives while the consumer keeps up; false once the consumer has ended.
+bool Pipe::feedConsumer()
+{
+    while (m_consumer.state() != QProcess::NotRunning && !cancelledNow()) {
+        // Without an event loop in this thread, bytes reach the consumer, and its words reach
+        // us, only while we wait on it.
+        m_consumer.waitForBytesWritten(0);
+        if (m_consumer.bytesToWrite() > PipeBacklog) {
+            m_consumer.waitForBytesWritten(PollMilliseconds);
+            continue;
+        }
+        const QByteArray bytes = m_relay.give(PipeBacklog);
+        if (bytes.isEmpty())
+            break;
+        m_consumer.write(bytes);
+    }
+    m_consumer.waitForReadyRead(0);
+    drainOutputs();
+    return m_consumer.state() != QProcess::NotRunning;
+}
+
+// One round while the producer may still write; false once it has ended and all is taken.
+bool Pipe::producerStep()
+{
+    const bool producerEnded = m_producer.state() == QProcess::NotRunning;
+    if (!producerEnded)
+        m_producer.waitForReadyRead(PollMilliseconds);
+    const QByteArray bytes = m_producer.readAllStandardOutput();
+    if (!bytes.isEmpty())
+        m_relay.take(bytes);
+    if (!feedConsumer()) {
+        // Nobody takes the rest: the producer's work is of no use any more.
+        Stop(m_producer);
+        return false;
+    }
+    return !(producerEnded && m_producer.bytesAvailable() == 0);
+}
+
+void Pipe::run()
+{
+    while (!cancelledNow() && producerStep()) {
+    }
+    if (cancelledNow() || m_consumer.state() == QProcess::NotRunning)
+        return;
+    m_relay.producerEnded();
+    while (!cancelledNow() && feedConsumer() && !m_relay.exhausted()) {
+    }
+}
+
+void Pipe::closeConsumer()
+{
+    if (m_result.cancelled || m_consumer.state() == QProcess::NotRunning)
+        return;
+    m_consumer.closeWriteChannel();
+    while (!m_consumer.waitForFinished(PollMilliseconds)) {
+        drainOutputs();
+        if (cancelledNow() || m_consumer.state() == QProcess::NotRunning)
+            break;
+    }
+}
+
+void Pipe::finish()
+{
+    closeConsumer();
+    drainOutputs();
+    Finish(m_producer, m_result.producer, m_producerErrors);
+    Finish(m_consumer, m_result.consumer, m_consumerOutput);
+}
+
+} // namespace
+
+Piped RunPiped(const Command& producer, const Command& consumer, Relay& relay,
                const std::atomic<bool>* cancel)
 {
     Piped result;
-    QProcess consumer;
-    consumer.setProcessChannelMode(QProcess::MergedChannels);
-    if (!Start(consumer, consumerCommand, result.consumer, QIODevice::ReadWrite))
+    Pipe pipe(relay, cancel, result);
+    if (!pipe.start(producer, consumer))
         return result;
-    QProcess producer;
-    producer.setProcessChannelMode(QProcess::SeparateChannels);
-    if (!Start(producer, producerCommand, result.producer, QIODevice::ReadOnly)) {
-        consumer.closeWriteChannel();
-        Stop(consumer);
-        return result;
-    }
-
-    QByteArray producerErrors;
-    QByteArray consumerOutput;
-    auto drainOutputs = [&] {
-        KeepTail(producerErrors, producer.readAllStandardError());
-        KeepTail(consumerOutput, consumer.readAll());
-    };
-    auto stopAll = [&] {
-        Stop(producer);
-        Stop(consumer);
-    };
-
-    while (true) {
-        if (Cancelled(cancel)) {
-            result.cancelled = true;
-            stopAll();
-            break;
-        }
-        const bool producerEnded = producer.state() == QProcess::NotRunning;
-        if (!producerEnded)
-            producer.waitForReadyRead(PollMilliseconds);
-        const QByteArray bytes = producer.readAllStandardOutput();
-        if (!bytes.isEmpty()) {
-            observer(bytes);
-            consumer.write(bytes);
-        }
-        // Without an event loop in this thread, bytes reach the consumer, and its words reach
-        // us, only while we wait on it.
-        consumer.waitForBytesWritten(0);
-        while (consumer.bytesToWrite() > PipeBacklog && consumer.state() != QProcess::NotRunning &&
-               !Cancelled(cancel))
-            consumer.waitForBytesWritten(PollMilliseconds);
-        consumer.waitForReadyRead(0);
-        drainOutputs();
-        if (consumer.state() == QProcess::NotRunning) {
-            // Nobody takes the rest: the producer's work is of no use any more.
-            Stop(producer);
-            break;
-        }
-        if (producerEnded && producer.bytesAvailable() == 0)
-            break;
-    }
-    if (!result.cancelled && consumer.state() != QProcess::NotRunning) {
-        consumer.closeWriteChannel();
-        while (!consumer.waitForFinished(PollMilliseconds)) {
-            drainOutputs();
-            if (Cancelled(cancel)) {
-                result.cancelled = true;
-                Stop(consumer);
-            }
-            if (consumer.state() == QProcess::NotRunning)
-                break;
-        }
-    }
-    drainOutputs();
-    Finish(producer, result.producer, producerErrors);
-    Finish(consumer, result.consumer, consumerOutput);
+    pipe.run();
+    pipe.finish();
     return result;
+}
+
+Piped RunPiped(const Command& producer, const Command& consumer,
+               const std::function<void(QByteArrayView bytes)>& observer,
+               const std::atomic<bool>* cancel)
+{
+    PassOn relay(observer);
+    return RunPiped(producer, consumer, relay, cancel);
 }
 
 } // namespace Runner

@@ -94,17 +94,35 @@ struct Options
 // running behind the caller's back; a display that refused a change is rethrown at the end.
 int RunAndWait(const Command& command, const Options& options = {}, Outcome* outcome = nullptr);
 
-// Runs the producer with its standard output fed into the consumer's standard input, both at
-// once, and returns when both have ended. The bytes pass through this process, so that the
-// observer sees each of them; a consumer that reads slowly slows the producer down instead of
-// letting the bytes pile up in memory. When the consumer ends early, the producer is stopped.
-// The producer's outcome keeps its standard error, the consumer's both of its channels.
+// What stands between the producer and the consumer of RunPiped: it takes every byte the
+// producer writes and gives the consumer its input, at once or only once the producer has ended.
+class Relay
+{
+public:
+    virtual ~Relay() = default;
+    virtual void take(QByteArrayView bytes) = 0;
+    // Called once, when the producer has ended and every byte it wrote was taken.
+    virtual void producerEnded() {}
+    // Up to most bytes for the consumer; empty when there are none for now or none any more.
+    virtual QByteArray give(qint64 most) = 0;
+    // Whether everything there was to give has been given (asked once the producer has ended).
+    virtual bool exhausted() const = 0;
+};
+
+// Runs the producer with its standard output fed, through the relay, into the consumer's
+// standard input, and returns when both have ended. The consumer is started first; a consumer
+// that reads slowly slows the giving down instead of letting bytes pile up in memory. When the
+// consumer ends early, the producer is stopped. The producer's outcome keeps its standard
+// error, the consumer's both of its channels.
 struct Piped
 {
     Outcome producer;
     Outcome consumer;
     bool cancelled = false;
 };
+Piped RunPiped(const Command& producer, const Command& consumer, Relay& relay,
+               const std::atomic<bool>* cancel = nullptr);
+// The same with every byte handed on as it comes, after the observer has seen it.
 Piped RunPiped(const Command& producer, const Command& consumer,
                const std::function<void(QByteArrayView bytes)>& observer,
                const std::atomic<bool>* cancel = nullptr);

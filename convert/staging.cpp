@@ -1,6 +1,7 @@
 #include "convert/staging.h"
 
 #include "convert/applicationerror.h"
+#include "convert/loudness.h"
 #include "convert/paths.h"
 #include "convert/platform.h"
 
@@ -218,16 +219,20 @@ QString RunnableRenderer(const QString& installed, Workspace& workspace)
 }
 
 Runner::Command RendererCommand(const QString& program, const QString& folder,
-                                const QString& sourcePath, const QString& wavPath)
+                                const QString& sourcePath, const QString& wavPath,
+                                bool keepLeadingRest)
 {
     Runner::Command command;
     command.program = program;
+    // The renderer's own amplification is 70 per cent.
     command.arguments = {QStringLiteral("-c"),
                          Absolute(folder + Platform::NativeSeparator + ConfigName()),
-                         QStringLiteral("-Ow"),
-                         QStringLiteral("-o"),
-                         wavPath.isEmpty() ? StandardStream : Absolute(wavPath),
-                         StandardStream};
+                         QStringLiteral("-A") + QString::number(70 / Loudness::RenderHeadroom),
+                         QStringLiteral("--output-24bit")};
+    if (keepLeadingRest)
+        command.arguments << QStringLiteral("--preserve-silence");
+    command.arguments << QStringLiteral("-Ow") << QStringLiteral("-o")
+                      << (wavPath.isEmpty() ? StandardStream : Absolute(wavPath)) << StandardStream;
     command.standardInputFile = Absolute(sourcePath);
     // The renderer reads a personal configuration from the home folder after the system's;
     // pointing it at the workspace keeps the sound the same for every user.
@@ -236,10 +241,14 @@ Runner::Command RendererCommand(const QString& program, const QString& folder,
 }
 
 Runner::Command EncoderCommand(const QString& program, int bitrate, const QString& wavPath,
-                               const QString& mp3Path)
+                               const QString& mp3Path, double scale)
 {
     Runner::Command command;
     command.program = program;
+    command.arguments = {QStringLiteral("-h"), QStringLiteral("-m"), QStringLiteral("s"),
+                         QStringLiteral("-b"), QString::number(bitrate)};
+    if (scale != 1.0)
+        command.arguments << QStringLiteral("--scale") << QString::number(scale, 'f', 4);
     // Absolute paths never begin with "-", so neither can be taken for an option.
     QString mp3Argument = Absolute(mp3Path);
     // Arguments reach the encoder as UTF-8 text: a folder whose name is not UTF-8 is entered by
@@ -249,13 +258,7 @@ Runner::Command EncoderCommand(const QString& program, int bitrate, const QStrin
         command.workingFolder = mp3Folder;
         mp3Argument = QStringLiteral("./") + Paths::FileNameOfPath(mp3Argument);
     }
-    command.arguments = {QStringLiteral("-h"),
-                         QStringLiteral("-m"),
-                         QStringLiteral("s"),
-                         QStringLiteral("-b"),
-                         QString::number(bitrate),
-                         wavPath.isEmpty() ? StandardStream : Absolute(wavPath),
-                         mp3Argument};
+    command.arguments << (wavPath.isEmpty() ? StandardStream : Absolute(wavPath)) << mp3Argument;
     return command;
 }
 

@@ -60,14 +60,16 @@ void WriteConfigInto(const QString& soundFont, const QString& folder, bool every
 QString RunnableRenderer(const QString& installed, Workspace& workspace);
 
 // The renderer's command: the MIDI file on standard input, so that no character of its name
-// can be read as an option, an archive member or a command; RIFF WAVE to the WAV path, or to
+// can be read as an option, an archive member or a command; RIFF WAVE of 24-bit samples, with
+// headroom (Loudness::RenderHeadroom times lower than its own level), to the WAV path, or to
 // standard output when that is empty; the configuration in the folder only, and no personal
-// configuration of the user.
+// configuration of the user. With keepLeadingRest, the silence before the first note is kept.
 Runner::Command RendererCommand(const QString& program, const QString& folder,
-                                const QString& sourcePath, const QString& wavPath);
-// The encoder's command: higher quality, stereo, a constant bitrate, the WAV path (standard
-// input when empty) and the MP3 path.
+                                const QString& sourcePath, const QString& wavPath,
+                                bool keepLeadingRest = false);
+// The encoder's command: higher quality, stereo, a constant bitrate, the samples multiplied by
+// scale, the WAV path (standard input when empty) and the MP3 path.
 Runner::Command EncoderCommand(const QString& program, int bitrate, const QString& wavPath,
-                               const QString& mp3Path);
+                               const QString& mp3Path, double scale = 1.0);
 
 } // namespace Staging
