@@ -8,10 +8,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <csignal>
+
+Q_DECLARE_METATYPE(Smf::Song)
 
 namespace {
 
@@ -75,6 +79,42 @@ QByteArray Karaoke()
     return QByteArray("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x01\xe0", 14) + "MTrk" + length + track;
 }
 
+// The bare tools at their own level, as a person would run them: the renderer into a WAV file,
+// the encoder from it.
+QString BareMp3(const QString& song, const QString& folder)
+{
+    const QString config = folder + QStringLiteral("/bare.cfg");
+    WriteBytes(config, "soundfont \"" +
+                           QFile::encodeName(QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")) +
+                           "\"\n");
+    const QString wav = folder + QStringLiteral("/bare.wav");
+    const QString mp3 = folder + QStringLiteral("/bare.mp3");
+    QProcess renderer;
+    renderer.setStandardInputFile(song);
+    renderer.start(QStringLiteral("timidity"), {QStringLiteral("-c"), config, QStringLiteral("-Ow"),
+                                                QStringLiteral("-o"), wav, QStringLiteral("-")});
+    renderer.waitForFinished(300000);
+    QProcess::execute(QStringLiteral("lame"),
+                      {QStringLiteral("--quiet"), QStringLiteral("-h"), QStringLiteral("-m"),
+                       QStringLiteral("s"), QStringLiteral("-b"), QStringLiteral("128"), wav, mp3});
+    return mp3;
+}
+
+// The ReplayGain user text frames of an MP3 file, "NAME=value" a line, read by mutagen.
+QStringList ReplayGainFrames(const QString& mp3)
+{
+    QProcess reader;
+    reader.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys\nfrom mutagen.id3 import ID3\n"
+                                 "for f in ID3(sys.argv[1]).getall('TXXX'):\n"
+                                 "    print(f.desc + '=' + f.text[0])\n"),
+                  mp3});
+    reader.waitForFinished(60000);
+    return QString::fromUtf8(reader.readAllStandardOutput())
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -92,6 +132,10 @@ private Q_SLOTS:
     void chosenSoundFontIsUsedWhateverItsName();
     void interruptStopsCleanly();
     void processesUnderParallelShareOneTemp();
+    void songsReachTheirLoudnessUnclipped_data();
+    void songsReachTheirLoudnessUnclipped();
+    void songKeepsItsLeadingRestAndEndsSoonAfterItsSound();
+    void loudnessOffKeepsTheBareToolsLevel();
 
 private:
     Result run(const QStringList& arguments, const QByteArray& input = QByteArray());
@@ -155,6 +199,10 @@ void TestCli::usageErrorsConvertNothing_data()
     QTest::newRow("missing list") << QStringList{QStringLiteral("--files-from"),
                                                  QStringLiteral("/no/list")}
                                   << "cannot read /no/list";
+    for (const char* loudness : {"-40.5", "-4", "0", "loud", "nan", ""})
+        QTest::newRow(qPrintable(QStringLiteral("loudness '%1'").arg(QLatin1String(loudness))))
+            << QStringList{QStringLiteral("--loudness"), QLatin1String(loudness)}
+            << "invalid loudness";
 }
 
 void TestCli::usageErrorsConvertNothing()
@@ -359,6 +407,109 @@ void TestCli::processesUnderParallelShareOneTemp()
     QCOMPARE(Names(out).size(), 4);
     for (const QString& name : Names(out))
         QVERIFY(AudioCheck::ReadMp3Frames(out + QLatin1Char('/') + name).frames > 50);
+}
+
+void TestCli::songsReachTheirLoudnessUnclipped_data()
+{
+    QTest::addColumn<Smf::Song>("song");
+    QTest::addColumn<QString>("loudness");
+    QTest::addColumn<double>("target");
+    QTest::addColumn<bool>("capped");
+    QTest::newRow("every channel at full volume and velocity")
+        << Songs::Loud(12) << "-16" << -16.0 << false;
+    QTest::newRow("sparse loud drums over a soft piano")
+        << Songs::SparseDrums(16) << "-16" << -16.0 << false;
+    QTest::newRow("another target") << Smf::Demo(12, 4) << "-23" << -23.0 << false;
+    Smf::Song whisper = Smf::Demo(12, 2);
+    for (Smf::Track& track : whisper.tracks) {
+        track.volume = 60;
+        for (Smf::Note& note : track.notes)
+            note.velocity = 60;
+    }
+    QTest::newRow("a near-silent song stays below") << whisper << "-16" << -16.0 << true;
+}
+
+void TestCli::songsReachTheirLoudnessUnclipped()
+{
+    QFETCH(Smf::Song, song);
+    QFETCH(QString, loudness);
+    QFETCH(double, target);
+    QFETCH(bool, capped);
+    const QString midi = WriteSongFile(m_work->path(), QStringLiteral("Song.mid"), song).path;
+    const QString report = m_work->filePath(QStringLiteral("report.jsonl"));
+    const Result result =
+        run({QStringLiteral("--loudness"), loudness, QStringLiteral("--report"), report, midi});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    const QString mp3 = m_work->filePath(QStringLiteral("Song_128 kbps.mp3"));
+    const AudioCheck::Level level = AudioCheck::MeasureLevel(mp3);
+    QVERIFY2(level.ok, "ffmpeg could not measure the MP3 file");
+    const QString said = QStringLiteral("%1 LUFS, %2 dBTP").arg(level.lufs).arg(level.truePeak);
+    QVERIFY2(level.truePeak <= -1.0, qPrintable(said));
+    const QJsonObject object = QJsonDocument::fromJson(Contents(report)).object();
+    if (capped) {
+        QVERIFY2(level.lufs < target - 0.5, qPrintable(said));
+        QVERIFY(object[QStringLiteral("note")].toString().contains(QStringLiteral("below")));
+        QVERIFY(result.out.contains(QStringLiteral("below the target")));
+    } else {
+        QVERIFY2(std::abs(level.lufs - target) <= 0.5, qPrintable(said));
+    }
+    // The report and the finished line tell what the meter reads.
+    QVERIFY2(std::abs(object[QStringLiteral("lufs")].toDouble() - level.lufs) <= 0.3,
+             Contents(report).constData());
+    QVERIFY(result.out.contains(QString::number(object[QStringLiteral("lufs")].toDouble(), 'f', 1) +
+                                QStringLiteral(" LUFS")));
+    QVERIFY(object[QStringLiteral("true_peak")].toDouble() <= -1.0);
+    QVERIFY(object[QStringLiteral("limited_db")].toDouble() >= 0);
+    QVERIFY(object.contains(QStringLiteral("gain_db")));
+
+    // Players that level by tag agree: the gain to -18 LUFS and the peak, as ReplayGain 2.0
+    // writes them.
+    const QStringList frames = ReplayGainFrames(mp3);
+    QCOMPARE(frames.size(), 2);
+    static const QRegularExpression gainForm(
+        QStringLiteral("^REPLAYGAIN_TRACK_GAIN=([-+][0-9]+\\.[0-9]{2}) dB$"));
+    const auto gain = gainForm.match(frames.filter(QStringLiteral("GAIN")).value(0));
+    QVERIFY2(gain.hasMatch(), qPrintable(frames.join(QLatin1Char(' '))));
+    QVERIFY(std::abs(gain.captured(1).toDouble() - (-18 - level.lufs)) <= 0.5);
+    const double peak =
+        frames.filter(QStringLiteral("PEAK")).value(0).section(QLatin1Char('='), 1).toDouble();
+    QVERIFY2(peak > 0 && peak <= std::pow(10, -1.0 / 20),
+             qPrintable(frames.join(QLatin1Char(' '))));
+}
+
+void TestCli::songKeepsItsLeadingRestAndEndsSoonAfterItsSound()
+{
+    const QString midi =
+        WriteSongFile(m_work->path(), QStringLiteral("Late.mid"), Songs::LateStart()).path;
+    const Result result = run({QStringLiteral("--no-tags"), midi});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    const AudioCheck::Pcm pcm = AudioCheck::DecodeMp3(
+        m_work->filePath(QStringLiteral("Late_128 kbps.mp3")), m_work->path());
+    QVERIFY(pcm.ok);
+    const QString said = QStringLiteral("sound from %1 s to %2 s of %3 s")
+                             .arg(pcm.firstSound)
+                             .arg(pcm.lastSound)
+                             .arg(pcm.seconds);
+    // The first note sounds at its time, 2.25 s in.
+    QVERIFY2(pcm.firstSound > 2.2 && pcm.firstSound < 2.35, qPrintable(said));
+    // At most half a second below -60 dBFS at the end, and no sound above it cut.
+    QVERIFY2(pcm.seconds - pcm.lastSound <= 0.55 && pcm.seconds - pcm.lastSound > 0.4,
+             qPrintable(said));
+}
+
+void TestCli::loudnessOffKeepsTheBareToolsLevel()
+{
+    const QString midi = Song(m_work->path(), QStringLiteral("Song.mid"), 12.0, 5);
+    const Result result = run({QStringLiteral("--loudness"), QStringLiteral("off"), midi});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    const AudioCheck::Level ours =
+        AudioCheck::MeasureLevel(m_work->filePath(QStringLiteral("Song_128 kbps.mp3")));
+    const AudioCheck::Level bare = AudioCheck::MeasureLevel(BareMp3(midi, m_work->path()));
+    QVERIFY(ours.ok && bare.ok);
+    // This song does not clip at the renderer's level, so nothing lowers it.
+    QVERIFY2(bare.truePeak < -1.0, qPrintable(QString::number(bare.truePeak)));
+    QVERIFY2(std::abs(ours.lufs - bare.lufs) <= 0.2,
+             qPrintable(QStringLiteral("%1 against %2 LUFS").arg(ours.lufs).arg(bare.lufs)));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -3,6 +3,7 @@
 #include <QDataStream>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>
@@ -113,11 +114,19 @@ Pcm ReadPcmWav(const QString& path)
                                       samples.data());
             double sum = 0;
             double peak = 0;
-            for (const qint16 sample : samples) {
-                const double value = sample / 32768.0;
+            qint64 first = -1;
+            qint64 last = -1;
+            for (qsizetype i = 0; i < qsizetype(samples.size()); ++i) {
+                const double value = samples[size_t(i)] / 32768.0;
                 sum += value * value;
                 peak = std::max(peak, std::abs(value));
+                if (std::abs(value) > 0.001) {
+                    last = i / channels;
+                    first = first < 0 ? last : first;
+                }
             }
+            pcm.firstSound = double(std::max<qint64>(first, 0)) / rate;
+            pcm.lastSound = double(std::max<qint64>(last, 0)) / rate;
             pcm.ok = true;
             pcm.seconds = static_cast<double>(samples.size()) / channels / rate;
             pcm.rms = samples.empty() ? 0 : std::sqrt(sum / static_cast<double>(samples.size()));
@@ -143,6 +152,30 @@ Pcm DecodeMp3(const QString& mp3Path, const QString& scratchFolder)
     const Pcm pcm = ReadPcmWav(wav);
     QFile::remove(wav);
     return pcm;
+}
+
+Level MeasureLevel(const QString& path)
+{
+    QProcess meter;
+    meter.setStandardOutputFile(QProcess::nullDevice());
+    meter.start(QStringLiteral("ffmpeg"),
+                {QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-i"),
+                 path, QStringLiteral("-af"), QStringLiteral("ebur128=peak=true"),
+                 QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+    Level level;
+    if (!meter.waitForFinished(300000) || meter.exitCode() != 0)
+        return level;
+    // The summary at the end: "I: -16.0 LUFS" and, under "True peak:", "Peak: -1.2 dBFS".
+    const QString said = QString::fromUtf8(meter.readAllStandardError());
+    const QString summary = said.mid(said.lastIndexOf(QStringLiteral("Summary:")));
+    static const QRegularExpression integrated(QStringLiteral("I:\\s+(-?[0-9.]+|-inf) LUFS"));
+    static const QRegularExpression peak(QStringLiteral("Peak:\\s+(-?[0-9.]+|-inf) dBFS"));
+    const auto i = integrated.match(summary);
+    const auto p = peak.match(summary);
+    level.ok = i.hasMatch() && p.hasMatch();
+    level.lufs = i.captured(1).toDouble();
+    level.truePeak = p.captured(1).toDouble();
+    return level;
 }
 
 } // namespace AudioCheck

@@ -27,6 +27,9 @@ struct Pcm
     double rms = 0;
     // Peak absolute sample, full scale 1.
     double peak = 0;
+    // When the first and the last sample above -60 dBFS sound, in seconds from the start.
+    double firstSound = 0;
+    double lastSound = 0;
 };
 
 // Reads a 16-bit PCM RIFF WAVE file.
@@ -34,5 +37,15 @@ Pcm ReadPcmWav(const QString& path);
 
 // Decodes an MP3 file with mpg123 into a WAV file beside it and reads that.
 Pcm DecodeMp3(const QString& mp3Path, const QString& scratchFolder);
+
+// Integrated loudness (LUFS) and true peak (dBTP) of an audio file, as ffmpeg's EBU R128 meter
+// reads them.
+struct Level
+{
+    bool ok = false;
+    double lufs = 0;
+    double truePeak = 0;
+};
+Level MeasureLevel(const QString& path);
 
 } // namespace AudioCheck

@@ -89,6 +89,9 @@ QByteArray Encode(const Song& song)
         }
         if (track.channel != 9)
             events.insert({{0, 0}, Bytes({0xC0 | track.channel, track.program & 0x7F})});
+        if (track.volume >= 0)
+            for (const int controller : {7, 11})
+                events.insert({{0, 0}, Bytes({0xB0 | track.channel, controller, track.volume})});
         for (const Note& note : track.notes) {
             events.insert({{note.startTick, 2},
                            Bytes({0x90 | track.channel, note.key & 0x7F, note.velocity & 0x7F})});

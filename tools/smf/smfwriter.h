@@ -22,6 +22,9 @@ struct Track
     int program = 0; // General MIDI program, ignored on the drum channel
     QString name;
     QList<Note> notes;
+    // The channel's volume (controller 7) and expression (controller 11) at the start, 0..127;
+    // -1 leaves the renderer's default.
+    int volume = -1;
 };
 
 struct Tempo
