@@ -1,6 +1,7 @@
 // The conversion engine on its own, without a window: this program links the core only.
 #include "audiocheck.h"
 #include "convert/job.h"
+#include "convert/songbuffer.h"
 #include "convert/staging.h"
 #include "convert/workspace.h"
 #include "songfile.h"
@@ -8,9 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <cmath>
 #include <memory>
 #include <sys/stat.h>
 
@@ -68,7 +71,33 @@ void CheckMp3(const QString& mp3, double seconds, const QString& scratch)
              qPrintable(QStringLiteral("%1 s for %2 s").arg(pcm.seconds).arg(seconds)));
 }
 
+// The bare tools at their own level, as the window ran them before: the renderer with the
+// window's SoundFont into a WAV file, the encoder from it at 64 kbps.
+QString BareMp3(const QString& song, const QString& folder)
+{
+    const QString config = folder + QStringLiteral("/bare.cfg");
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write("soundfont \"" + QFile::encodeName(Staging::ResourceSource(Resource::SoundFont)) +
+               "\"\n");
+    file.close();
+    const QString wav = folder + QStringLiteral("/bare.wav");
+    const QString mp3 = folder + QStringLiteral("/bare.mp3");
+    QProcess renderer;
+    renderer.setStandardInputFile(song);
+    renderer.start(QStringLiteral("timidity"), {QStringLiteral("-c"), config, QStringLiteral("-Ow"),
+                                                QStringLiteral("-o"), wav, QStringLiteral("-")});
+    renderer.waitForFinished(300000);
+    QProcess::execute(QStringLiteral("lame"),
+                      {QStringLiteral("--quiet"), QStringLiteral("-h"), QStringLiteral("-m"),
+                       QStringLiteral("s"), QStringLiteral("-b"), QStringLiteral("64"), wav, mp3});
+    return mp3;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Smf::Song)
 
 class TestEngine : public QObject
 {
@@ -85,6 +114,9 @@ private Q_SLOTS:
     void replacedMp3KeepsItsPermissionBits();
     void twoRunsAtOnceShareNothing();
     void wavStreamCountsTheSamplesPassingBy();
+    void windowRestoresTheRenderersLevelWithoutClipping_data();
+    void windowRestoresTheRenderersLevelWithoutClipping();
+    void songBufferSpillsBeyondItsBoundAndRemovesIt();
 
 private:
     std::unique_ptr<QTemporaryDir> m_temp;
@@ -257,6 +289,75 @@ void TestEngine::wavStreamCountsTheSamplesPassingBy()
     text.feed(QByteArray("Not a MIDI file!\n").repeated(10000));
     QVERIFY(!text.facts().isWave);
     QCOMPARE(text.facts().audioBytes, qint64(0));
+}
+
+void TestEngine::windowRestoresTheRenderersLevelWithoutClipping_data()
+{
+    QTest::addColumn<Smf::Song>("song");
+    QTest::addColumn<bool>("clipsAtTheRenderersLevel");
+    QTest::newRow("every channel at full volume and velocity") << Songs::Loud(8) << true;
+    QTest::newRow("a song that does not clip") << Smf::Demo(8, 3) << false;
+}
+
+void TestEngine::windowRestoresTheRenderersLevelWithoutClipping()
+{
+    QFETCH(Smf::Song, song);
+    QFETCH(bool, clipsAtTheRenderersLevel);
+    const QString midi = WriteSongFile(m_work->path(), QStringLiteral("Song.mid"), song).path;
+    const QString mp3 = m_work->filePath(QStringLiteral("Song_64 kbps.mp3"));
+    Workspace workspace;
+    Stage(workspace);
+    const Conversion::Outcome outcome = Convert(workspace, midi, mp3, false);
+    QVERIFY2(outcome.converted(), qPrintable(outcome.reason));
+    // Rendered with headroom: no sample reached full scale.
+    QVERIFY2(outcome.facts.wav.peak > 0.001 && outcome.facts.wav.peak < 0.9,
+             qPrintable(QString::number(outcome.facts.wav.peak)));
+
+    const AudioCheck::Level ours = AudioCheck::MeasureLevel(mp3);
+    const AudioCheck::Level bare = AudioCheck::MeasureLevel(BareMp3(midi, m_work->path()));
+    QVERIFY(ours.ok && bare.ok);
+    const QString said = QStringLiteral("%1 LUFS, %2 dBTP; the bare tools: %3 LUFS, %4 dBTP")
+                             .arg(ours.lufs)
+                             .arg(ours.truePeak)
+                             .arg(bare.lufs)
+                             .arg(bare.truePeak);
+    QVERIFY2(ours.truePeak <= 0.0, qPrintable(said));
+    if (clipsAtTheRenderersLevel)
+        QVERIFY2(bare.truePeak > 0.0 && ours.lufs < bare.lufs, qPrintable(said));
+    else
+        QVERIFY2(std::abs(ours.lufs - bare.lufs) <= 0.3, qPrintable(said));
+}
+
+void TestEngine::songBufferSpillsBeyondItsBoundAndRemovesIt()
+{
+    QByteArray song;
+    for (int i = 0; i < 5000; ++i)
+        song.append(char(i * 7 % 251));
+    for (const qint64 limit : {qint64(1000), qint64(1) << 20}) {
+        SongBuffer buffer(m_temp->path(), limit);
+        for (qsizetype at = 0; at < song.size(); at += 1234)
+            QVERIFY(buffer.append(
+                QByteArrayView(song).sliced(at, std::min<qsizetype>(1234, song.size() - at))));
+        QCOMPARE(buffer.size(), song.size());
+        // Only what outgrew memory is in the workspace.
+        const QString spill = buffer.spillPath();
+        QCOMPARE(spill.isEmpty(), limit > song.size());
+        if (!spill.isEmpty())
+            QCOMPARE(QFileInfo(spill).absolutePath(), QFileInfo(m_temp->path()).absoluteFilePath());
+        // Read as often as needed, in any pieces.
+        for (const qint64 piece : {qint64(999), qint64(4096)}) {
+            SongBuffer::Reader reader(buffer);
+            QByteArray back;
+            for (QByteArray more = reader.read(piece); !more.isEmpty(); more = reader.read(piece))
+                back += more;
+            QVERIFY(reader.ok());
+            QCOMPARE(back, song);
+        }
+        if (!spill.isEmpty())
+            QCOMPARE(QFileInfo(spill).size(), song.size() - limit);
+        buffer.release();
+        QCOMPARE(Names(m_temp->path()), QStringList());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEngine)
