@@ -1,8 +1,10 @@
 // The command line against the bare tools on a batch of multi-instrument songs: the tools one
-// file after the other (the floor), tunepress -j1, and tunepress with its default jobs. Prints
-// wall-time ratios against the floor, the limit a processor-bound batch can reach on this
-// machine, the peak TEMP use and the peak memory.
-//   bench_cli [files] [seconds per file]
+// file after the other (the floor), tunepress -j1, and tunepress with its default jobs, its
+// songs levelled (the default) and with --loudness off. Prints wall-time ratios against the
+// floor, the limit a processor-bound batch can reach on this machine, the cost of levelling,
+// the peak TEMP use and the peak memory; then the peak memory of tunepress -j2 with two long
+// songs, which outgrow the memory a song is held in.
+//   bench_cli [files] [seconds per file] [seconds per long song]
 #include "smf/smfwriter.h"
 
 #include <QCoreApplication>
@@ -87,6 +89,128 @@ Measured Spawn(const QStringList& command, const QString& temp)
     return measured;
 }
 
+// The batch: files multi-instrument songs of about the given length; answers the music's length.
+double WriteSongs(const QTemporaryDir& work, int files, double seconds, QStringList& songs)
+{
+    double music = 0;
+    for (int i = 0; i < files; ++i) {
+        const Smf::Song song = Smf::Demo(seconds, i + 1);
+        songs << work.filePath(QStringLiteral("song%1.mid").arg(i));
+        Smf::Write(song, songs.last());
+        music += Smf::DurationSeconds(song);
+    }
+    return music;
+}
+
+// The renderer pauses a second on each file when the system's configuration names a SoundFont
+// that is not installed: a song of a tenth of a second shows it.
+double TinySongSeconds(const QTemporaryDir& work, const QString& config)
+{
+    const QString tiny = work.filePath(QStringLiteral("tiny.mid"));
+    Smf::Write(Smf::Demo(0.1, 1), tiny);
+    QElapsedTimer pause;
+    pause.start();
+    QProcess::execute(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("timidity -c \"$0\" -Ow -o /dev/null - < \"$1\" >/dev/null 2>&1"), config,
+         tiny});
+    return double(pause.elapsed()) / 1000;
+}
+
+// The floor: the bare tools, one file after the other, through a WAV file in TEMP.
+QString FloorScript(const QStringList& songs, const QString& config, const QString& temp,
+                    const QString& bare)
+{
+    QString script = QStringLiteral("set -e\n");
+    for (const QString& song : songs) {
+        const QString name = QFileInfo(song).completeBaseName();
+        script +=
+            QStringLiteral("timidity -c '%1' -Ow -o '%2.wav' - < '%3' >/dev/null 2>&1\n"
+                           "lame -h -m s -b 128 '%2.wav' '%4.mp3' >/dev/null 2>&1\n"
+                           "rm '%2.wav'\n")
+                .arg(config, temp + QLatin1Char('/') + name, song, bare + QLatin1Char('/') + name);
+    }
+    return script;
+}
+
+// The same tools joined by a pipe of the shell: what rendering into the encoder costs without
+// this program in between.
+QString PipeScript(const QStringList& songs, const QString& config, const QString& bare)
+{
+    QString piped = QStringLiteral("set -e\n");
+    for (const QString& song : songs)
+        piped +=
+            QStringLiteral("timidity -c '%1' -Ow -o - - < '%3' 2>/dev/null | "
+                           "lame -h -m s -b 128 - '%2.mp3' 2>/dev/null\n")
+                .arg(config, bare + QLatin1Char('/') + QFileInfo(song).completeBaseName(), song);
+    return piped;
+}
+
+struct Figures
+{
+    int files = 0;
+    double music = 0;
+    double tinySeconds = 0;
+    Measured floor, pipe, one, all, off;
+};
+
+void Print(const Figures& f)
+{
+    const int cores = QThread::idealThreadCount();
+    const double limit = f.floor.cpu / cores;
+    std::printf("%d songs, %.0f s of music, %d cores\n", f.files, f.music, cores);
+    std::printf("renderer pause per file: %s (a 0.1 s song took %.2f s)\n",
+                f.tinySeconds > 1.0 ? "present" : "absent", f.tinySeconds);
+    std::printf("floor (bare tools, one after the other): %.2f s wall, %.2f s processor\n",
+                f.floor.wall, f.floor.cpu);
+    std::printf("limit for a processor-bound batch (processor / cores): %.2f s\n", limit);
+    std::printf("bare pipe (timidity | lame), one after the other: %.2f s = %.3f x the floor\n",
+                f.pipe.wall, f.pipe.wall / f.floor.wall);
+    std::printf("tunepress -j1:       %.2f s = %.3f x the floor (aim <= 0.85)\n", f.one.wall,
+                f.one.wall / f.floor.wall);
+    std::printf("tunepress (-j%d):     %.2f s: %.2f x faster than the floor (aim >= 2), "
+                "%.3f x the limit (aim <= 1.15)\n",
+                cores, f.all.wall, f.floor.wall / f.all.wall, f.all.wall / limit);
+    // Processor time does not depend on what else the machine runs: a wall-time ratio that
+    // strays while these stay level was made by a busy machine.
+    std::printf("processor time: floor %.2f s, bare pipe %.2f s, tunepress -j1 %.2f s, default "
+                "jobs %.2f s\n",
+                f.floor.cpu, f.pipe.cpu, f.one.cpu, f.all.cpu);
+    std::printf("peak TEMP use: floor %.1f MB, tunepress -j1 %.1f MB, default jobs %.1f MB\n",
+                double(f.floor.peakTempBytes) / 1e6, double(f.one.peakTempBytes) / 1e6,
+                double(f.all.peakTempBytes) / 1e6);
+    std::printf("peak memory of tunepress: -j1 %.1f MB, default jobs %.1f MB\n",
+                double(f.one.peakKilobytes) / 1024, double(f.all.peakKilobytes) / 1024);
+    std::printf("levelling: default jobs %.2f s, --loudness off %.2f s: on / off = %.3f x "
+                "(aim <= 1.15); processor %.2f s against %.2f s\n",
+                f.all.wall, f.off.wall, f.all.wall / f.off.wall, f.all.cpu, f.off.cpu);
+    std::printf("--loudness off: peak TEMP use %.1f MB, peak memory %.1f MB\n",
+                double(f.off.peakTempBytes) / 1e6, double(f.off.peakKilobytes) / 1024);
+}
+
+// tunepress -j2 with two long songs, which outgrow the memory a song is held in.
+Measured TwoLongSongs(const QString& program, const QTemporaryDir& work, const QString& temp,
+                      double seconds)
+{
+    QStringList songs;
+    for (int i = 0; i < 2; ++i) {
+        songs << work.filePath(QStringLiteral("long%1.mid").arg(i));
+        Smf::Write(Smf::Demo(seconds, i + 1), songs.last());
+    }
+    const QString out = work.filePath(QStringLiteral("outlong"));
+    QDir().mkpath(out);
+    const Measured two = Spawn(QStringList{program, QStringLiteral("-q"), QStringLiteral("-j2"),
+                                           QStringLiteral("-o"), out} +
+                                   songs,
+                               temp);
+    std::printf("two songs of %.0f s, tunepress -j2: %.2f s, peak memory %.1f MB (aim <= 300), "
+                "peak TEMP use %.1f MB\n",
+                seconds, two.wall, double(two.peakKilobytes) / 1024,
+                double(two.peakTempBytes) / 1e6);
+    return two;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -101,56 +225,20 @@ int main(int argc, char** argv)
     qputenv("TEMP", QFile::encodeName(temp));
 
     QStringList songs;
-    double music = 0;
-    for (int i = 0; i < files; ++i) {
-        const Smf::Song song = Smf::Demo(seconds, i + 1);
-        songs << work.filePath(QStringLiteral("song%1.mid").arg(i));
-        Smf::Write(song, songs.last());
-        music += Smf::DurationSeconds(song);
-    }
-    const QString soundFont = QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
+    const double music = WriteSongs(work, files, seconds, songs);
     const QString config = work.filePath(QStringLiteral("timidity.cfg"));
     QFile cfg(config);
     cfg.open(QIODevice::WriteOnly);
-    cfg.write("soundfont \"" + QFile::encodeName(soundFont) + "\"\r\n");
+    cfg.write("soundfont \"/usr/share/sounds/sf2/TimGM6mb.sf2\"\r\n");
     cfg.close();
+    const double tinySeconds = TinySongSeconds(work, config);
 
-    // The renderer pauses a second on each file when the system's configuration names a
-    // SoundFont that is not installed: a song of a tenth of a second shows it.
-    const QString tiny = work.filePath(QStringLiteral("tiny.mid"));
-    Smf::Write(Smf::Demo(0.1, 1), tiny);
-    QElapsedTimer pause;
-    pause.start();
-    QProcess::execute(
-        QStringLiteral("sh"),
-        {QStringLiteral("-c"),
-         QStringLiteral("timidity -c \"$0\" -Ow -o /dev/null - < \"$1\" >/dev/null 2>&1"), config,
-         tiny});
-    const double tinySeconds = double(pause.elapsed()) / 1000;
-
-    // The floor: the bare tools, one file after the other, through a WAV file in TEMP.
     const QString bare = work.filePath(QStringLiteral("bare"));
     QDir().mkpath(bare);
-    QString script = QStringLiteral("set -e\n");
-    for (const QString& song : songs) {
-        const QString name = QFileInfo(song).completeBaseName();
-        script +=
-            QStringLiteral("timidity -c '%1' -Ow -o '%2.wav' - < '%3' >/dev/null 2>&1\n"
-                           "lame -h -m s -b 128 '%2.wav' '%4.mp3' >/dev/null 2>&1\n"
-                           "rm '%2.wav'\n")
-                .arg(config, temp + QLatin1Char('/') + name, song, bare + QLatin1Char('/') + name);
-    }
-    const Measured floor = Spawn({QStringLiteral("sh"), QStringLiteral("-c"), script}, temp);
-
-    // The same tools joined by a pipe of the shell: what rendering into the encoder costs
-    // without this program in between.
-    QString piped = QStringLiteral("set -e\n");
-    for (const QString& song : songs)
-        piped +=
-            QStringLiteral("timidity -c '%1' -Ow -o - - < '%3' 2>/dev/null | "
-                           "lame -h -m s -b 128 - '%2.mp3' 2>/dev/null\n")
-                .arg(config, bare + QLatin1Char('/') + QFileInfo(song).completeBaseName(), song);
-    const Measured pipe = Spawn({QStringLiteral("sh"), QStringLiteral("-c"), piped}, temp);
+    const Measured floor = Spawn(
+        {QStringLiteral("sh"), QStringLiteral("-c"), FloorScript(songs, config, temp, bare)}, temp);
+    const Measured pipe =
+        Spawn({QStringLiteral("sh"), QStringLiteral("-c"), PipeScript(songs, config, bare)}, temp);
 
     auto tunepress = [&](const QStringList& extra) {
         const QString out = work.filePath(QStringLiteral("out%1").arg(extra.join(QString())));
@@ -162,34 +250,14 @@ int main(int argc, char** argv)
     };
     const Measured one = tunepress({QStringLiteral("-j1")});
     const Measured all = tunepress({});
-    const int cores = QThread::idealThreadCount();
-    const double limit = floor.cpu / cores;
+    const Measured off = tunepress({QStringLiteral("--loudness"), QStringLiteral("off")});
 
-    std::printf("%d songs, %.0f s of music, %d cores\n", files, music, cores);
-    std::printf("renderer pause per file: %s (a 0.1 s song took %.2f s)\n",
-                tinySeconds > 1.0 ? "present" : "absent", tinySeconds);
-    std::printf("floor (bare tools, one after the other): %.2f s wall, %.2f s processor\n",
-                floor.wall, floor.cpu);
-    std::printf("limit for a processor-bound batch (processor / cores): %.2f s\n", limit);
-    std::printf("bare pipe (timidity | lame), one after the other: %.2f s = %.3f x the floor\n",
-                pipe.wall, pipe.wall / floor.wall);
-    std::printf("tunepress -j1:       %.2f s = %.3f x the floor (aim <= 0.85)\n", one.wall,
-                one.wall / floor.wall);
-    std::printf("tunepress (-j%d):     %.2f s: %.2f x faster than the floor (aim >= 2), "
-                "%.3f x the limit (aim <= 1.15)\n",
-                cores, all.wall, floor.wall / all.wall, all.wall / limit);
-    // Processor time does not depend on what else the machine runs: a wall-time ratio that
-    // strays while these stay level was made by a busy machine.
-    std::printf("processor time: floor %.2f s, bare pipe %.2f s, tunepress -j1 %.2f s, default "
-                "jobs %.2f s\n",
-                floor.cpu, pipe.cpu, one.cpu, all.cpu);
-    std::printf("peak TEMP use: floor %.1f MB, tunepress -j1 %.1f MB, default jobs %.1f MB\n",
-                double(floor.peakTempBytes) / 1e6, double(one.peakTempBytes) / 1e6,
-                double(all.peakTempBytes) / 1e6);
-    std::printf("peak memory of tunepress: -j1 %.1f MB, default jobs %.1f MB\n",
-                double(one.peakKilobytes) / 1024, double(all.peakKilobytes) / 1024);
-    if (one.status != 0 || all.status != 0 || floor.status != 0)
-        std::printf("a run failed: floor %d, -j1 %d, default %d\n", floor.status, one.status,
-                    all.status);
+    Print({files, music, tinySeconds, floor, pipe, one, all, off});
+    const double longSeconds = argc > 3 ? std::max(60.0, atof(argv[3])) : 480.0;
+    const Measured two = TwoLongSongs(program, work, temp, longSeconds);
+    if (one.status != 0 || all.status != 0 || off.status != 0 || floor.status != 0 ||
+        two.status != 0)
+        std::printf("a run failed: floor %d, -j1 %d, default %d, off %d, long songs %d\n",
+                    floor.status, one.status, all.status, off.status, two.status);
     return 0;
 }

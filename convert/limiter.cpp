@@ -4,7 +4,7 @@
 #include <cmath>
 
 TruePeakLimiter::TruePeakLimiter(const Settings& settings)
-    : m_settings(settings), m_latency(0), m_ringFrames(0), m_interpolator(settings.channels),
+    : m_settings(settings), m_latency(0), m_ringFrames(0), m_scanner(settings.channels),
       m_rise(float(1.0 - std::exp(-1.0 / std::max(1.0, settings.release))))
 {
     m_settings.lookahead = std::max(1, settings.lookahead);
@@ -13,79 +13,124 @@ TruePeakLimiter::TruePeakLimiter(const Settings& settings)
     m_latency = TruePeak::HalfTaps + m_settings.lookahead - 1;
     m_ringFrames = m_latency + 2;
     m_ring.assign(size_t(m_ringFrames * settings.channels), 0.0f);
+    m_peaks.assign(size_t(m_ringFrames), 0.0f);
+    m_least.resize(size_t(m_settings.lookahead + 1));
+    // Frames before the first need nothing.
+    m_held.assign(size_t(m_settings.lookahead), 1.0f);
+    m_heldSum = m_settings.lookahead;
 }
 
 void TruePeakLimiter::process(const float* frames, long long count, std::vector<float>& out)
 {
     const int channels = m_settings.channels;
     out.reserve(out.size() + size_t(count * channels));
+    m_between.clear();
+    m_scanner.feed(frames, count, m_settings.ceiling, m_between);
     for (long long i = 0; i < count; ++i) {
         ++m_real;
-        push(frames + i * channels, out);
+        push(frames + i * channels, m_between[size_t(i)], out);
     }
 }
 
 void TruePeakLimiter::finish(std::vector<float>& out)
 {
-    const std::vector<float> silence(size_t(m_settings.channels), 0.0f);
+    const std::vector<float> silence(size_t(m_settings.channels * m_latency), 0.0f);
+    m_between.clear();
+    m_scanner.feed(silence.data(), m_latency, m_settings.ceiling, m_between);
     for (long long i = 0; i < m_latency; ++i)
-        push(silence.data(), out);
-}
-
-float* TruePeakLimiter::frameAt(long long index)
-{
-    return m_ring.data() + (index % m_ringFrames) * m_settings.channels;
+        push(silence.data(), m_between[size_t(i)], out);
 }
 
 float TruePeakLimiter::nextGain(float needed)
 {
-    const int lookahead = m_settings.lookahead;
+    const long long lookahead = m_settings.lookahead;
     const long long judged = m_pushed - 1 - TruePeak::HalfTaps;
-    // The least gain needed over the last lookahead frames...
-    while (!m_least.empty() && m_least.back().second >= needed)
-        m_least.pop_back();
-    m_least.emplace_back(judged, needed);
-    while (m_least.front().first <= judged - lookahead)
-        m_least.pop_front();
-    // ...averaged over as many frames, so the gain has reached each peak's need when the peak
-    // comes out, along a ramp with no corner. Frames before the first need nothing.
-    m_held.push_back(m_least.front().second);
-    m_heldSum += double(m_least.front().second);
-    if (m_held.size() > size_t(lookahead)) {
-        m_heldSum -= double(m_held.front());
-        m_held.pop_front();
+    if (needed < 1.0f) {
+        m_lastNeed = judged;
+        if (m_idle) {
+            m_idle = false;
+            m_leastCount = 0;
+        }
+    } else if (m_idle) {
+        return 1.0f;
     }
-    const double missing = double(lookahead) - double(m_held.size());
-    const float target = float((m_heldSum + missing) / lookahead);
+    // The least gain needed over the last lookahead frames...
+    const long long places = lookahead + 1;
+    long long back = m_leastFront + m_leastCount - 1;
+    while (m_leastCount > 0 &&
+           m_least[size_t(back >= places ? back - places : back)].second >= needed) {
+        --m_leastCount;
+        --back;
+    }
+    const long long slot = m_leastFront + m_leastCount;
+    m_least[size_t(slot >= places ? slot - places : slot)] = {judged, needed};
+    ++m_leastCount;
+    while (m_least[size_t(m_leastFront)].first <= judged - lookahead) {
+        m_leastFront = m_leastFront + 1 == places ? 0 : m_leastFront + 1;
+        --m_leastCount;
+    }
+    // ...averaged over as many frames, so the gain has reached each peak's need when the peak
+    // comes out, along a ramp with no corner.
+    const float least = m_least[size_t(m_leastFront)].second;
+    m_heldSum += double(least) - double(m_held[size_t(m_heldAt)]);
+    m_held[size_t(m_heldAt)] = least;
+    m_heldAt = m_heldAt + 1 == lookahead ? 0 : m_heldAt + 1;
+    const float target = std::min(1.0f, float(m_heldSum / double(lookahead)));
     // Falls at once with the target, rises towards it at the release rate.
     m_gain = target < m_gain ? target : m_gain + (target - m_gain) * m_rise;
+    if (judged - m_lastNeed >= 2 * lookahead && m_gain > 0.99999f) {
+        // Every held need is whole again.
+        m_idle = true;
+        m_gain = 1.0f;
+        std::fill(m_held.begin(), m_held.end(), 1.0f);
+        m_heldSum = double(lookahead);
+    }
     return m_gain;
 }
 
-void TruePeakLimiter::push(const float* frame, std::vector<float>& out)
+double TruePeakLimiter::untouchedShare() const
+{
+    return m_energy > 0 ? m_untouchedEnergy / m_energy : 1.0;
+}
+
+void TruePeakLimiter::push(const float* frame, float intervalAfter, std::vector<float>& out)
 {
     const int channels = m_settings.channels;
-    std::copy(frame, frame + channels, frameAt(m_pushed));
+    std::copy(frame, frame + channels, m_ring.begin() + m_in * channels);
+    const long long judgedAt = (m_in + m_ringFrames - TruePeak::HalfTaps) % m_ringFrames;
+    m_in = m_in + 1 == m_ringFrames ? 0 : m_in + 1;
     ++m_pushed;
-    const float intervalAfter = m_interpolator.push(frame);
-    const long long judged = m_pushed - 1 - TruePeak::HalfTaps;
+    // The frame HalfTaps back is judged by its own samples and the intervals on both sides.
     float peak = std::max(m_intervalBefore, intervalAfter);
     m_intervalBefore = intervalAfter;
-    if (judged >= 0) {
-        const float* judgedFrame = frameAt(judged);
+    if (m_pushed > TruePeak::HalfTaps) {
+        const float* judged = m_ring.data() + judgedAt * channels;
         for (int channel = 0; channel < channels; ++channel)
-            peak = std::max(peak, std::fabs(judgedFrame[channel]));
+            peak = std::max(peak, std::fabs(judged[channel]));
+        m_peaks[size_t(judgedAt)] = peak;
     }
     const float needed = peak > m_settings.ceiling ? m_settings.ceiling / peak : 1.0f;
     const float gain = nextGain(needed);
 
     const long long ready = m_pushed - 1 - m_latency;
-    if (ready < 0 || ready >= m_real)
+    if (ready < 0)
+        return;
+    const long long at = m_out;
+    m_out = m_out + 1 == m_ringFrames ? 0 : m_out + 1;
+    if (ready >= m_real)
         return;
     m_lowestGain = std::min(m_lowestGain, gain);
-    const float* readyFrame = frameAt(ready);
-    for (int channel = 0; channel < channels; ++channel)
-        out.push_back(readyFrame[channel] * gain);
+    m_outputPeak = std::max(m_outputPeak, m_peaks[size_t(at)] * gain);
+    const float* readyFrame = m_ring.data() + at * channels;
+    double energy = 0;
+    for (int channel = 0; channel < channels; ++channel) {
+        const float sample = readyFrame[channel] * gain;
+        out.push_back(sample);
+        energy += double(sample) * sample;
+    }
+    m_energy += energy;
+    if (gain >= 0.999f)
+        m_untouchedEnergy += energy;
 }
 
 double TruePeakLimiter::largestReductionDb() const

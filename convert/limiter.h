@@ -2,7 +2,6 @@
 
 #include "convert/truepeak.h"
 
-#include <deque>
 #include <vector>
 
 // Keeps a signal's true peak at or below a ceiling by lowering its gain only around the peaks
@@ -31,29 +30,50 @@ public:
     long long latency() const { return m_latency; }
     // The largest gain reduction applied so far, in decibels (0 or more).
     double largestReductionDb() const;
+    // The true peak of what was given out, as far as it could pass the ceiling (below it, the
+    // peak of the samples).
+    float outputPeak() const { return m_outputPeak; }
+    // The share of the output's energy in frames the limiter left alone: how much of a change
+    // of the gain before it reaches its output.
+    double untouchedShare() const;
 
 private:
-    void push(const float* frame, std::vector<float>& out);
-    float* frameAt(long long index);
+    void push(const float* frame, float intervalAfter, std::vector<float>& out);
     float nextGain(float needed);
 
     Settings m_settings;
     long long m_latency;
     long long m_ringFrames;
-    TruePeak::Interpolator m_interpolator;
-    // The frames from the oldest not yet given out to the newest, by index modulo its size.
+    TruePeak::Scanner m_scanner;
+    std::vector<float> m_between;
+    // The frames from the oldest not yet given out to the newest, by index modulo its size,
+    // and the peak each was judged by.
     std::vector<float> m_ring;
+    std::vector<float> m_peaks;
     long long m_pushed = 0;
     long long m_real = 0;
+    // Where frame m_pushed goes in the ring, and where the next frame out is.
+    long long m_in = 0;
+    long long m_out = 0;
     // The peak of the interval before the frame being judged.
     float m_intervalBefore = 0;
-    // (index, gain) pairs whose gains rise from front to back: the least gain needed in the
-    // lookahead window is at the front.
-    std::deque<std::pair<long long, float>> m_least;
-    // The least gains of the last lookahead frames, and their sum.
-    std::deque<float> m_held;
+    // The least gain needed over the lookahead window: (index, gain) pairs whose gains rise
+    // from front to back, in a ring of lookahead + 1 places.
+    std::vector<std::pair<long long, float>> m_least;
+    long long m_leastFront = 0;
+    long long m_leastCount = 0;
+    // The least gains of the last lookahead frames, in a ring, and their sum.
+    std::vector<float> m_held;
+    long long m_heldAt = 0;
     double m_heldSum = 0;
+    // No frame of the last 2 * lookahead needed less than the whole gain, and the gain has
+    // risen back: each frame passes as it is.
+    bool m_idle = true;
+    long long m_lastNeed = -1;
+    double m_untouchedEnergy = 0;
+    double m_energy = 0;
     float m_gain = 1.0f;
     float m_lowestGain = 1.0f;
+    float m_outputPeak = 0;
     float m_rise;
 };

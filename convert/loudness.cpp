@@ -14,7 +14,7 @@ constexpr long long BlockFrames = 256;
 constexpr long long ChunkFrames = 16384;
 // Passes that measure what the limiter takes, before the one that gives the song on.
 constexpr int MostMeasuringPasses = 4;
-constexpr double CloseEnoughLu = 0.05;
+constexpr double CloseEnoughLu = 0.2;
 // The limiter's gain falls over this long ahead of a peak and rises back this quickly after.
 constexpr double LookaheadSeconds = 0.005;
 constexpr double ReleaseSeconds = 0.06;
@@ -94,21 +94,21 @@ private:
     ebur128_state* m_state;
 };
 
-// One pass over the held song: the gain, the limiter when there is a target, and the meters of
-// what comes out.
+// One pass over the held song: the gain, the limiter when there is a target, and, when it
+// measures, the loudness of what comes out.
 struct Leveller::Pass
 {
-    Pass(const Leveller& owner, double gain, long long end)
+    Pass(const Leveller& owner, double gain, long long end, bool measuring)
         : reader(owner.m_buffer), scale(float(RenderHeadroom * gain)), end(end),
-          channels(owner.m_channels), width(owner.m_width),
-          meter(owner.m_channels, owner.wavFacts().sampleRate), peak(owner.m_channels)
+          channels(owner.m_channels), width(owner.m_width)
     {
-        if (owner.m_settings.target) {
-            const double rate = owner.wavFacts().sampleRate;
+        const int rate = owner.wavFacts().sampleRate;
+        if (measuring)
+            meter = std::make_unique<Integrator>(channels, rate);
+        if (owner.m_settings.target)
             limiter.emplace(TruePeakLimiter::Settings{channels, float(FromDb(LevelledCeilingDb)),
                                                       int(rate * LookaheadSeconds),
                                                       rate * ReleaseSeconds});
-        }
     }
 
     // The next levelled frames; empty once all are out.
@@ -133,9 +133,8 @@ struct Leveller::Pass
                     limiter->finish(out);
             }
         }
-        const long long frames = static_cast<long long>(out.size()) / channels;
-        meter.feed(out.data(), frames);
-        peak.feed(out.data(), frames);
+        if (meter)
+            meter->feed(out.data(), static_cast<long long>(out.size()) / channels);
         return out;
     }
 
@@ -147,8 +146,7 @@ struct Leveller::Pass
     long long read = 0;
     bool finished = false;
     std::optional<TruePeakLimiter> limiter;
-    Integrator meter;
-    TruePeak::Meter peak;
+    std::unique_ptr<Integrator> meter;
     std::vector<float> samples;
     std::vector<float> out;
 };
@@ -222,7 +220,7 @@ void Leveller::producerEnded()
         return;
     }
     plan();
-    m_output = std::make_unique<Pass>(*this, m_gain, m_end);
+    m_output = std::make_unique<Pass>(*this, m_gain, m_end, false);
     m_raw = outputHeader(m_end);
 }
 
@@ -248,47 +246,67 @@ long long Leveller::endFrame(double gain) const
     return std::min(m_frames, std::max(0LL, lastSound) * BlockFrames + keep);
 }
 
-double Leveller::measure(double gain, long long end, double& reduced)
+void Leveller::measure(double gain)
 {
-    Pass pass(*this, gain, end);
+    m_gain = gain;
+    m_end = endFrame(gain);
+    m_result.gainDb = TruePeak::Decibels(gain);
+    Pass pass(*this, gain, m_end, true);
     while (!pass.next().empty()) {
     }
-    reduced = pass.limiter ? pass.limiter->largestReductionDb() : 0;
-    return pass.meter.lufs();
+    m_result.lufs = pass.meter->lufs();
+    m_result.truePeakDb = TruePeak::Decibels(pass.limiter->outputPeak());
+    m_result.limitedDb = pass.limiter->largestReductionDb();
+    m_untouchedShare = pass.limiter->untouchedShare();
+}
+
+// One gain, with no limiter at work: the loudness and peak follow from the song's own.
+void Leveller::settle(double gain)
+{
+    m_gain = gain;
+    m_end = endFrame(gain);
+    m_result.gainDb = TruePeak::Decibels(gain);
+    m_result.lufs = m_meter->lufs() + m_result.gainDb;
+    m_result.truePeakDb = TruePeak::Decibels(m_peak->peak() * gain);
+    m_result.limitedDb = 0;
 }
 
 void Leveller::plan()
 {
     const double peak = m_peak->peak();
-    const double ceiling = FromDb(UnlevelledCeilingDb);
     if (!m_settings.target) {
-        m_gain = peak > ceiling ? ceiling / peak : 1.0;
-        m_end = endFrame(m_gain);
+        const double ceiling = FromDb(UnlevelledCeilingDb);
+        settle(peak > ceiling ? ceiling / peak : 1.0);
         return;
     }
-    const double target = aim();
+    // Without a peak past the ceiling the gain alone reaches the target.
+    double gain = gainFor(m_meter->lufs());
+    if (peak * gain <= FromDb(LevelledCeilingDb)) {
+        settle(gain);
+        return;
+    }
     // The limiter takes some loudness where it works: measure what it took and make up for it,
     // aiming from the last two passes once there are two.
-    double gain = gainFor(m_meter->lufs());
+    const double target = aim();
     double previousGainDb = 0;
     double previousLufs = 0;
     for (int pass = 0; pass < MostMeasuringPasses; ++pass) {
-        double reduced = 0;
-        const double lufs = measure(gain, endFrame(gain), reduced);
+        measure(gain);
+        const double lufs = m_result.lufs;
         const double error = target - lufs;
-        const double gainDb = TruePeak::Decibels(gain);
+        const double gainDb = m_result.gainDb;
         if (!std::isfinite(lufs) || std::fabs(error) < CloseEnoughLu ||
-            (error > 0 && gainDb >= MostGainDb - 1e-9))
+            (error > 0 && gainDb >= MostGainDb - 1e-9) || pass + 1 == MostMeasuringPasses)
             break;
-        double slope = 1;
+        // More gain reaches only the part of the song that the limiter left alone.
+        double slope = 0.5 + 0.5 * m_untouchedShare;
         if (pass > 0 && std::fabs(gainDb - previousGainDb) > 1e-6)
-            slope = std::clamp((lufs - previousLufs) / (gainDb - previousGainDb), 0.2, 1.0);
+            slope = (lufs - previousLufs) / (gainDb - previousGainDb);
+        slope = std::clamp(slope, 0.2, 1.0);
         previousGainDb = gainDb;
         previousLufs = lufs;
         gain = FromDb(std::min(MostGainDb, gainDb + error / slope));
     }
-    m_gain = gain;
-    m_end = endFrame(m_gain);
 }
 
 QByteArray Leveller::outputHeader(long long frames) const
@@ -352,10 +370,7 @@ void Leveller::endOutput()
     if (m_result.levelled)
         return;
     m_result.levelled = true;
-    m_result.lufs = m_output->meter.lufs() - m_settings.encoderLossLu;
-    m_result.truePeakDb = TruePeak::Decibels(m_output->peak.peak());
-    m_result.gainDb = TruePeak::Decibels(m_gain);
-    m_result.limitedDb = m_output->limiter ? m_output->limiter->largestReductionDb() : 0;
+    m_result.lufs -= m_settings.encoderLossLu;
     m_result.belowTarget = m_settings.target && m_result.gainDb >= MostGainDb - 1e-9 &&
                            m_result.lufs < *m_settings.target - 0.5;
     // Everything is with the encoder: the song's copy goes at once.

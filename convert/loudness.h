@@ -110,7 +110,8 @@ private:
     double aim() const;
     double gainFor(double lufs) const;
     long long endFrame(double gain) const;
-    double measure(double gain, long long end, double& reduced);
+    void measure(double gain);
+    void settle(double gain);
     QByteArray outputHeader(long long frames) const;
     QByteArray outputSamples(const std::vector<float>& samples);
     void endOutput();
@@ -131,6 +132,7 @@ private:
     // The largest magnitude of each block of frames, to find where the song falls silent.
     std::vector<float> m_blockPeaks;
     double m_gain = 1;
+    double m_untouchedShare = 1;
     long long m_end = 0;
     std::unique_ptr<Pass> m_output;
     Result m_result;

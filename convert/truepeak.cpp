@@ -1,6 +1,7 @@
 #include "convert/truepeak.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -10,9 +11,10 @@ namespace {
 
 constexpr int Taps = 2 * HalfTaps;
 constexpr int Phases = 3;
+constexpr long long BlockFrames = 64;
 
 // The interpolator's weights for the points a quarter, a half and three quarters into an
-// interval: a sinc narrowed by a Hann window, twelve frames long.
+// interval: a sinc narrowed by a Hann window, twelve frames long, oldest frame first.
 using Kernel = std::array<std::array<float, Taps>, Phases>;
 
 Kernel MakeKernel()
@@ -24,9 +26,8 @@ Kernel MakeKernel()
             // The frame tap lies this far before the point.
             const double distance = offset + (HalfTaps - 1 - tap);
             const double x = std::numbers::pi * distance;
-            const double sinc = std::sin(x) / x;
             const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * distance / HalfTaps);
-            kernel[size_t(phase)][size_t(tap)] = float(sinc * window);
+            kernel[size_t(phase)][size_t(tap)] = float(std::sin(x) / x * window);
         }
     }
     return kernel;
@@ -40,50 +41,92 @@ const Kernel& Weights()
 
 } // namespace
 
-Interpolator::Interpolator(int channels)
-    : m_channels(channels), m_history(size_t(channels) * 2 * Taps, 0.0f)
-{}
-
-float Interpolator::push(const float* frame)
+float OvershootBound()
 {
-    const Kernel& kernel = Weights();
-    float largest = 0;
-    for (int channel = 0; channel < m_channels; ++channel) {
-        float* history = m_history.data() + size_t(channel) * 2 * Taps;
-        history[m_at] = frame[channel];
-        history[m_at + Taps] = frame[channel];
-        // The oldest of the last Taps frames comes first.
-        const float* window = history + m_at + 1;
-        for (const auto& weights : kernel) {
+    static const float bound = [] {
+        float largest = 0;
+        for (const auto& weights : Weights()) {
             float sum = 0;
-            for (int tap = 0; tap < Taps; ++tap)
-                sum += window[tap] * weights[size_t(tap)];
-            largest = std::max(largest, std::fabs(sum));
+            for (const float weight : weights)
+                sum += std::fabs(weight);
+            largest = std::max(largest, sum);
         }
-    }
-    m_at = (m_at + 1) % Taps;
-    return largest;
+        // A little more, for the rounding of the sums.
+        return largest * 1.001f;
+    }();
+    return bound;
 }
 
-Meter::Meter(int channels) : m_channels(channels), m_interpolator(channels) {}
+Scanner::Scanner(int channels)
+    : m_channels(channels), m_planar(size_t(channels), std::vector<float>(size_t(Taps - 1), 0.0f)),
+      m_sums(size_t(BlockFrames))
+{}
+
+void Scanner::feed(const float* frames, long long count, float threshold, std::vector<float>& out)
+{
+    for (int channel = 0; channel < m_channels; ++channel) {
+        std::vector<float>& planar = m_planar[size_t(channel)];
+        planar.resize(size_t(Taps - 1 + count));
+        for (long long i = 0; i < count; ++i)
+            planar[size_t(Taps - 1 + i)] = frames[i * m_channels + channel];
+    }
+    const size_t start = out.size();
+    out.resize(start + size_t(count), 0.0f);
+    const float bound = OvershootBound();
+    for (long long first = 0; first < count; first += BlockFrames) {
+        const long long block = std::min(BlockFrames, count - first);
+        // The frames that the block's points are made of.
+        float largest = 0;
+        for (const std::vector<float>& planar : m_planar)
+            for (long long i = first; i < first + block + Taps - 1; ++i)
+                largest = std::max(largest, std::fabs(planar[size_t(i)]));
+        if (largest * bound > threshold)
+            scanBlock(first, block, out.data() + start + first);
+    }
+    for (std::vector<float>& planar : m_planar)
+        planar.erase(planar.begin(), planar.end() - (Taps - 1));
+}
+
+void Scanner::scanBlock(long long first, long long count, float* out)
+{
+    for (const std::vector<float>& planar : m_planar) {
+        const float* x = planar.data() + first;
+        for (const auto& weights : Weights()) {
+            // Tap by tap over the block, so that the compiler can work on several points at
+            // once.
+            std::fill(m_sums.begin(), m_sums.begin() + count, 0.0f);
+            float* sums = m_sums.data();
+            for (int tap = 0; tap < Taps; ++tap) {
+                const float weight = weights[size_t(tap)];
+                const float* from = x + tap;
+                for (long long i = 0; i < count; ++i)
+                    sums[i] += weight * from[i];
+            }
+            for (long long i = 0; i < count; ++i)
+                out[i] = std::max(out[i], std::fabs(sums[i]));
+        }
+    }
+}
+
+Meter::Meter(int channels) : m_channels(channels), m_scanner(channels) {}
 
 void Meter::feed(const float* frames, long long count)
 {
-    for (long long i = 0; i < count; ++i) {
-        const float* frame = frames + i * m_channels;
-        for (int channel = 0; channel < m_channels; ++channel)
-            m_peak = std::max(m_peak, std::fabs(frame[channel]));
-        m_peak = std::max(m_peak, m_interpolator.push(frame));
-    }
+    for (long long i = 0; i < count * m_channels; ++i)
+        m_peak = std::max(m_peak, std::fabs(frames[i]));
+    m_between.clear();
+    // Only points that could be larger than the peak so far are looked for.
+    m_scanner.feed(frames, count, m_peak, m_between);
+    for (const float value : m_between)
+        m_peak = std::max(m_peak, value);
 }
 
 float Meter::peak()
 {
     if (!m_flushed) {
         m_flushed = true;
-        const std::vector<float> silence(size_t(m_channels), 0.0f);
-        for (int i = 0; i < HalfTaps; ++i)
-            m_peak = std::max(m_peak, m_interpolator.push(silence.data()));
+        const std::vector<float> silence(size_t(m_channels * HalfTaps), 0.0f);
+        feed(silence.data(), HalfTaps);
     }
     return m_peak;
 }

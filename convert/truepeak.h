@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <vector>
 
 // The peak of a signal between its samples, as a player's converter reconstructs it: each
@@ -11,23 +10,31 @@ namespace TruePeak {
 // Frames of context on each side of an interval that the interpolator reads.
 inline constexpr int HalfTaps = 6;
 
-// The interpolator's state for interleaved frames of a given number of channels.
-class Interpolator
+// No point the interpolator finds is larger than this times the largest magnitude of the
+// frames it reads.
+float OvershootBound();
+
+// The peaks between the frames of interleaved audio, fed in pieces of any size. Blocks of
+// frames whose magnitudes are too small for any point between them to pass the threshold are
+// not interpolated, which leaves most of a song's frames alone.
+class Scanner
 {
 public:
-    explicit Interpolator(int channels);
+    explicit Scanner(int channels);
 
-    // Takes one frame (channels values) and answers the largest magnitude between the frame
-    // that lies HalfTaps frames back and the one after it, endpoints excluded, over all
-    // channels. The first answers cover the silence before the first frame.
-    float push(const float* frame);
+    // For each frame fed, appends to out the largest magnitude over all channels between the
+    // frame HalfTaps frames before it and the one after that, endpoints excluded, or 0 when
+    // that is at most threshold. The first values cover the silence before the first frame.
+    void feed(const float* frames, long long count, float threshold, std::vector<float>& out);
 
 private:
+    void scanBlock(long long first, long long count, float* out);
+
     int m_channels;
-    // The last 2 * HalfTaps frames of each channel, twice over, so that every window of them
-    // is one contiguous run.
-    std::vector<float> m_history;
-    int m_at = 0;
+    // Each channel's frames on their own: the 2 * HalfTaps - 1 frames before this piece, then
+    // the piece.
+    std::vector<std::vector<float>> m_planar;
+    std::vector<float> m_sums;
 };
 
 // The true peak of a whole signal, fed in pieces.
@@ -41,7 +48,8 @@ public:
 
 private:
     int m_channels;
-    Interpolator m_interpolator;
+    Scanner m_scanner;
+    std::vector<float> m_between;
     float m_peak = 0;
     bool m_flushed = false;
 };

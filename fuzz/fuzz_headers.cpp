@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Conversion::WavFacts a = whole.facts();
     const Conversion::WavFacts b = pieces.facts();
     if (a.isWave != b.isWave || a.audioBytes != b.audioBytes || a.audioBytes < 0 ||
-        a.audioBytes > bytes.size())
+        a.audioBytes > bytes.size() || a.channels != b.channels ||
+        a.bitsPerSample != b.bitsPerSample || a.levelable() != b.levelable())
         std::abort();
     return 0;
 }
