@@ -92,9 +92,9 @@ private:
 
     // Writes a song under a name of any bytes below the music folder.
     void song(const QByteArray& relative);
-    // Whether the music folder holds just the two songs' MP3 files, named after their
-    // sources' bytes with the suffix, each with the song's two seconds of sound.
-    bool holdsBothMp3Files(const QByteArray& suffix) const;
+    // Whether the folder (the music folder when "") holds just the two songs' MP3 files, named
+    // after their sources' bytes with the suffix, each with the song's two seconds of sound.
+    bool holdsBothMp3Files(const QByteArray& suffix, const QString& folder = {}) const;
 };
 
 void TestFileNames::init()
@@ -112,7 +112,8 @@ void TestFileNames::init()
 void TestFileNames::cleanup()
 {
     // QTemporaryDir names its contents as UTF-8 text and cannot remove these names.
-    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_music->path()});
+    QProcess::execute(QStringLiteral("rm"),
+                      {QStringLiteral("-rf"), m_music->path(), m_temp->path()});
     m_music.reset();
     m_temp.reset();
 }
@@ -124,9 +125,9 @@ void TestFileNames::song(const QByteArray& relative)
             0);
 }
 
-bool TestFileNames::holdsBothMp3Files(const QByteArray& suffix) const
+bool TestFileNames::holdsBothMp3Files(const QByteArray& suffix, const QString& folder) const
 {
-    const QMap<QByteArray, int> found = Mp3FilesIn(m_music->path());
+    const QMap<QByteArray, int> found = Mp3FilesIn(folder.isEmpty() ? m_music->path() : folder);
     const QList<int> seconds = found.values();
     const bool whole = std::all_of(seconds.cbegin(), seconds.cend(), [](int s) { return s >= 2; });
     if (found.keys() == QList<QByteArray>{Cafe + suffix, Folder + '/' + InFolder + suffix} && whole)
@@ -190,6 +191,8 @@ void TestFileNames::commandLineKeepsTheBytes_data()
     QTest::newRow("named on the command line") << QStringLiteral("arguments");
     QTest::newRow("listed in --files-from") << QStringLiteral("list");
     QTest::newRow("found in a folder") << QStringLiteral("folder");
+    QTest::newRow("found in a folder, mirrored into a new output tree")
+        << QStringLiteral("output tree");
 }
 
 void TestFileNames::commandLineKeepsTheBytes()
@@ -206,6 +209,9 @@ void TestFileNames::commandLineKeepsTheBytes()
                   << "-";
     else
         arguments << m_root;
+    const QString tree = m_temp->filePath(QStringLiteral("out"));
+    if (way == QLatin1String("output tree"))
+        arguments << "-o" << tree.toUtf8();
 
     QProcess tunepress;
     StartWithBytes(tunepress,
@@ -215,7 +221,8 @@ void TestFileNames::commandLineKeepsTheBytes()
     tunepress.closeWriteChannel();
     QVERIFY(tunepress.waitForFinished(120000));
     QVERIFY2(tunepress.exitCode() == 0, tunepress.readAllStandardError().constData());
-    QVERIFY(holdsBothMp3Files("_64 kbps.mp3"));
+    QVERIFY(
+        holdsBothMp3Files("_64 kbps.mp3", way == QLatin1String("output tree") ? tree : QString()));
 
     // The report names the files readably, as valid JSON.
     QFile lines(QString::fromUtf8(report));
