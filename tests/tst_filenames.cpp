@@ -53,19 +53,17 @@ QMap<QByteArray, int> Mp3FilesIn(const QString& folder)
 }
 
 // Starts a program with arguments that are bytes: QProcess would hand them over as UTF-8 text.
+// They are handed over as hex to a small launcher instead.
 void StartWithBytes(QProcess& process, const QByteArray& program, const QList<QByteArray>& bytes)
 {
-    QList<QByteArray> arguments{program};
-    arguments += bytes;
-    process.setChildProcessModifier([arguments] {
-        std::vector<char*> argv;
-        for (const QByteArray& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.constData()));
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    });
-    process.start(QString::fromUtf8(program), {});
+    QStringList arguments{QStringLiteral("-c"),
+                          QStringLiteral("import os, sys\n"
+                                         "argv = [bytes.fromhex(a) for a in sys.argv[1:]]\n"
+                                         "os.execv(argv[0], argv)\n"),
+                          QString::fromLatin1(program.toHex())};
+    for (const QByteArray& argument : bytes)
+        arguments << QString::fromLatin1(argument.toHex());
+    process.start(QStringLiteral("/usr/bin/python3"), arguments);
 }
 
 } // namespace
