@@ -15,6 +15,9 @@ constexpr long long ChunkFrames = 16384;
 // Passes that measure what the limiter takes, before the one that gives the song on.
 constexpr int MostMeasuringPasses = 4;
 constexpr double CloseEnoughLu = 0.2;
+// A step of the gain up to this long is expected to land close enough to measure it only
+// while the song is given on.
+constexpr double LargestUnmeasuredStepDb = 0.75;
 // The limiter's gain falls over this long ahead of a peak and rises back this quickly after.
 constexpr double LookaheadSeconds = 0.005;
 constexpr double ReleaseSeconds = 0.06;
@@ -220,7 +223,7 @@ void Leveller::producerEnded()
         return;
     }
     plan();
-    m_output = std::make_unique<Pass>(*this, m_gain, m_end, false);
+    m_output = std::make_unique<Pass>(*this, m_gain, m_end, m_measureOutput);
     m_raw = outputHeader(m_end);
 }
 
@@ -286,7 +289,8 @@ void Leveller::plan()
         return;
     }
     // The limiter takes some loudness where it works: measure what it took and make up for it,
-    // aiming from the last two passes once there are two.
+    // aiming from the last two passes once there are two. A small last step is taken without a
+    // pass of its own: the pass that gives the song on measures it.
     const double target = aim();
     double previousGainDb = 0;
     double previousLufs = 0;
@@ -297,7 +301,7 @@ void Leveller::plan()
         const double gainDb = m_result.gainDb;
         if (!std::isfinite(lufs) || std::fabs(error) < CloseEnoughLu ||
             (error > 0 && gainDb >= MostGainDb - 1e-9) || pass + 1 == MostMeasuringPasses)
-            break;
+            return;
         // More gain reaches only the part of the song that the limiter left alone.
         double slope = 0.5 + 0.5 * m_untouchedShare;
         if (pass > 0 && std::fabs(gainDb - previousGainDb) > 1e-6)
@@ -305,7 +309,15 @@ void Leveller::plan()
         slope = std::clamp(slope, 0.2, 1.0);
         previousGainDb = gainDb;
         previousLufs = lufs;
-        gain = FromDb(std::min(MostGainDb, gainDb + error / slope));
+        const double nextDb = std::min(MostGainDb, gainDb + error / slope);
+        gain = FromDb(nextDb);
+        if (std::fabs(nextDb - gainDb) <= LargestUnmeasuredStepDb) {
+            m_gain = gain;
+            m_end = endFrame(gain);
+            m_result.gainDb = nextDb;
+            m_measureOutput = true;
+            return;
+        }
     }
 }
 
@@ -370,6 +382,11 @@ void Leveller::endOutput()
     if (m_result.levelled)
         return;
     m_result.levelled = true;
+    if (m_output->meter) {
+        m_result.lufs = m_output->meter->lufs();
+        m_result.truePeakDb = TruePeak::Decibels(m_output->limiter->outputPeak());
+        m_result.limitedDb = m_output->limiter->largestReductionDb();
+    }
     m_result.lufs -= m_settings.encoderLossLu;
     m_result.belowTarget = m_settings.target && m_result.gainDb >= MostGainDb - 1e-9 &&
                            m_result.lufs < *m_settings.target - 0.5;

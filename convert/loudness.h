@@ -32,7 +32,7 @@ inline constexpr double ReplayGainReference = -18.0;
 inline constexpr double RenderHeadroom = 10.0;
 // The true peak the levelled samples keep below, lower than the -1 dBTP the decoded MP3 file
 // keeps, since encoding raises peaks a little.
-inline constexpr double LevelledCeilingDb = -2.0;
+inline constexpr double LevelledCeilingDb = -2.3;
 // The same without a loudness target: the decoded MP3 file stays at or below 0 dBTP.
 inline constexpr double UnlevelledCeilingDb = -0.8;
 // Silence below this level at the end of a song is cut to TrailingSilenceSeconds.
@@ -133,6 +133,8 @@ private:
     std::vector<float> m_blockPeaks;
     double m_gain = 1;
     double m_untouchedShare = 1;
+    // The last gain was not measured before: the pass that gives the song on measures it.
+    bool m_measureOutput = false;
     long long m_end = 0;
     std::unique_ptr<Pass> m_output;
     Result m_result;
