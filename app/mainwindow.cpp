@@ -52,6 +52,21 @@ QFont ButtonFont()
     return font;
 }
 
+void Place(QWidget* widget, const QString& name, const QRect& geometry)
+{
+    widget->setObjectName(name);
+    widget->setGeometry(geometry);
+}
+
+PushButton* NewButton(const QString& caption, const QString& name, QWidget* parent,
+                      const QRect& geometry)
+{
+    auto* created = new PushButton(caption, parent);
+    Place(created, name, geometry);
+    created->setFont(ButtonFont());
+    return created;
+}
+
 } // namespace
 
 MainWindow::MainWindow(MainWindowEnvironment environment, QWidget* parent)
@@ -88,13 +103,8 @@ void MainWindow::createControls()
     setPalette(white);
     setMouseTracking(true);
 
-    auto place = [](QWidget* widget, const QString& name, const QRect& geometry) {
-        widget->setObjectName(name);
-        widget->setGeometry(geometry);
-    };
-
     topOfWindowButton = new QPushButton(QStringLiteral("Command1"), this);
-    place(topOfWindowButton, QStringLiteral("topOfWindowButton"), Twips(-720, 2640, 615, 495));
+    Place(topOfWindowButton, QStringLiteral("topOfWindowButton"), Twips(-720, 2640, 615, 495));
     // The button lies outside the window to hold the focus when it opens, so a screen reader
     // lands on it first and must hear where it is rather than the button's design name.
     topOfWindowButton->setAccessibleName(QStringLiteral("Top of the window"));
@@ -102,57 +112,60 @@ void MainWindow::createControls()
         QStringLiteral("Press Tab to reach the list of MIDI files"));
 
     fileList = new FileListView(this);
-    place(fileList, QStringLiteral("fileList"), Twips(120, 120, 7800, 2535));
+    Place(fileList, QStringLiteral("fileList"), Twips(120, 120, 7800, 2535));
 
     progressBar = new ProgressBar(this);
-    place(progressBar, QStringLiteral("progressBar"), Twips(120, 7020, 7800, 405));
+    Place(progressBar, QStringLiteral("progressBar"), Twips(120, 7020, 7800, 405));
     progressBar->setText(QStringLiteral("Progress Bar"));
     progressBar->SetValue(0);
     progressBar->setAccessibleName(QStringLiteral("Progress Bar"));
 
     bitrateFrame = new QGroupBox(QStringLiteral("KBPS"), this);
-    place(bitrateFrame, QStringLiteral("bitrateFrame"), Twips(120, 3710, 7800, 800));
+    Place(bitrateFrame, QStringLiteral("bitrateFrame"), Twips(120, 3710, 7800, 800));
     bitrateBox = new QComboBox(bitrateFrame);
-    place(bitrateBox, QStringLiteral("bitrateBox"), Twips(240, 300, 7335, 345));
+    Place(bitrateBox, QStringLiteral("bitrateBox"), Twips(240, 300, 7335, 345));
     bitrateBox->setAccessibleName(QStringLiteral("KBPS"));
 
-    auto button = [&](const QString& caption, const QString& name, QWidget* parent,
-                      const QRect& geometry) {
-        auto* created = new PushButton(caption, parent);
-        place(created, name, geometry);
-        created->setFont(ButtonFont());
-        return created;
-    };
-    addFilesButton = button(QStringLiteral("Add MIDI File(s)"), QStringLiteral("addFilesButton"),
-                            this, Twips(120, 2750, 3840, 405));
-    addFolderButton = button(QStringLiteral("Add All MIDI File(s) In Folder"), QStringLiteral("addFolderButton"),
-                             this, Twips(4080, 2750, 3840, 405));
-    startButton = button(QStringLiteral("Start Converting"), QStringLiteral("startButton"), this,
-                         Twips(120, 6500, 7800, 405));
-    clearListButton = button(QStringLiteral("Clear List"), QStringLiteral("clearListButton"), this,
-                             Twips(120, 3260, 3840, 405));
-    samplesButton = button(QStringLiteral("Load Sample/Example Files"),
-                           QStringLiteral("samplesButton"), this, Twips(4080, 3260, 3840, 405));
+    addFilesButton = NewButton(QStringLiteral("Add MIDI File(s)"), QStringLiteral("addFilesButton"),
+                               this, Twips(120, 2750, 3840, 405));
+    addFolderButton =
+        NewButton(QStringLiteral("Add All MIDI File(s) In Folder"),
+                  QStringLiteral("addFolderButton"), this, Twips(4080, 2750, 3840, 405));
+    startButton = NewButton(QStringLiteral("Start Converting"), QStringLiteral("startButton"), this,
+                            Twips(120, 6500, 7800, 405));
+    clearListButton = NewButton(QStringLiteral("Clear List"), QStringLiteral("clearListButton"),
+                                this, Twips(120, 3260, 3840, 405));
+    samplesButton = NewButton(QStringLiteral("Load Sample/Example Files"),
+                              QStringLiteral("samplesButton"), this, Twips(4080, 3260, 3840, 405));
 
+    createSaveOptions();
+    orderAndTrackControls();
+}
+
+void MainWindow::createSaveOptions()
+{
     saveOptionFrame = new QGroupBox(QStringLiteral("Save Option"), this);
-    place(saveOptionFrame, QStringLiteral("saveOptionFrame"), Twips(120, 4560, 7800, 1815));
+    Place(saveOptionFrame, QStringLiteral("saveOptionFrame"), Twips(120, 4560, 7800, 1815));
     outputFolderFrame = new QGroupBox(saveOptionFrame);
-    place(outputFolderFrame, QStringLiteral("outputFolderFrame"), Twips(480, 510, 6840, 810));
+    Place(outputFolderFrame, QStringLiteral("outputFolderFrame"), Twips(480, 510, 6840, 810));
     outputFolderBox = new QLineEdit(outputFolderFrame);
-    place(outputFolderBox, QStringLiteral("outputFolderBox"), Twips(240, 300, 5670, 345));
+    Place(outputFolderBox, QStringLiteral("outputFolderBox"), Twips(240, 300, 5670, 345));
     outputFolderBox->setAccessibleName(QStringLiteral("Output folder"));
-    browseButton = button(QStringLiteral("..."), QStringLiteral("browseButton"), outputFolderFrame,
-                          Twips(6000, 300, 600, 345));
+    browseButton = NewButton(QStringLiteral("..."), QStringLiteral("browseButton"),
+                             outputFolderFrame, Twips(6000, 300, 600, 345));
     browseButton->setAccessibleName(QStringLiteral("Browse for the output folder"));
     saveToFolderOption =
         new QRadioButton(QStringLiteral("Save results to this folder:"), saveOptionFrame);
-    place(saveToFolderOption, QStringLiteral("saveToFolderOption"), Twips(240, 300, 3615, 255));
+    Place(saveToFolderOption, QStringLiteral("saveToFolderOption"), Twips(240, 300, 3615, 255));
     saveToFolderOption->setChecked(true);
     saveBesideSourceOption = new QRadioButton(
         QStringLiteral("Save results in folder of original file"), saveOptionFrame);
-    place(saveBesideSourceOption, QStringLiteral("saveBesideSourceOption"),
+    Place(saveBesideSourceOption, QStringLiteral("saveBesideSourceOption"),
           Twips(240, 1410, 3615, 255));
+}
 
+void MainWindow::orderAndTrackControls()
+{
     // Tab order as designed: topOfWindowButton first, so it holds the focus when the window opens.
     const QList<QWidget*> tabOrder{
         topOfWindowButton, fileList,       progressBar,        bitrateFrame,

@@ -150,6 +150,9 @@ private:
     // The checks before a run, lines 100 to 106; a run turned away says why and ends.
     bool mayStartConverting(tp::ErrorTrap& trap);
     void createControls();
+    void createSaveOptions();
+    // Tab order as designed, and the controls whose pointer moves the window follows.
+    void orderAndTrackControls();
     void connectHandlers();
     void connectFileList();
     void ApplySkin();
