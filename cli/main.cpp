@@ -234,7 +234,7 @@ int Run(const CliOptions& options)
     Stopping::SetEndAtOnce(true);
     QList<Sources::Source> sources;
     QString error;
-    if (!Sources::Gather(options, Complain, sources, error))
+    if (!Sources::Gather(options, sources, error))
         return UsageError(error);
     QList<BatchEntry> entries = PlanBatch(sources, options.bitrate, options.skipExisting);
     if (options.dryRun)

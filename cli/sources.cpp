@@ -1,9 +1,8 @@
 #include "cli/sources.h"
 
-#include "convert/applicationerror.h"
+#include "cli/treewalk.h"
 #include "convert/paths.h"
 #include "convert/platform.h"
-#include "filelist/foldersearch.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -40,8 +39,8 @@ bool ReadAll(int descriptor, QByteArray& bytes)
 class Gatherer
 {
 public:
-    Gatherer(const CliOptions& options, const std::function<void(const QString&)>& warn)
-        : m_options(options), m_warn(warn), m_patterns(Patterns(options.extensions))
+    explicit Gatherer(const CliOptions& options)
+        : m_options(options), m_patterns(Patterns(options.extensions))
     {}
 
     void addGiven(const QString& given);
@@ -53,7 +52,6 @@ private:
     bool firstTime(const QString& path);
 
     const CliOptions& m_options;
-    const std::function<void(const QString&)>& m_warn;
     const QStringList m_patterns;
     QSet<QPair<quint64, quint64>> m_files;
     QSet<QString> m_missing;
@@ -87,25 +85,31 @@ void Gatherer::addFile(const QString& path, const QString& mp3Folder)
 
 void Gatherer::addFolder(const QString& folder)
 {
-    const tp::ErrorReporter warn = [this](const QString& description, const QString&, int) {
-        m_warn(description);
-    };
     const QString root = Platform::WithoutTrailingSeparators(folder);
     const qsizetype relativeFrom =
         root.endsWith(Platform::NativeSeparator) ? root.size() : root.size() + 1;
     const bool mirrored = !m_options.outputDir.isEmpty() && !m_options.flat;
-    tp::ErrorTrap trap(QStringLiteral("searching ") + folder, warn);
-    FolderSearch::AddTreeFiles(
-        [&](const QString& found) {
-            QString mp3Folder = m_options.outputDir;
+    // A folder's files come together: its path and MP3 folder are made once for them all.
+    QByteArray folderBytes;
+    QString folderPath;
+    QString mp3Folder;
+    TreeWalk::Walk(Platform::EncodePath(root), m_patterns, [&](const TreeWalk::File& file) {
+        const QByteArrayView inFolder = file.path.first(file.nameAt);
+        if (folderBytes.isNull() || inFolder != folderBytes) {
+            folderBytes = inFolder.toByteArray();
+            folderPath = Platform::DecodePath(folderBytes);
+            mp3Folder = m_options.outputDir;
             if (mirrored)
-                mp3Folder +=
-                    Platform::NativeSeparator + Paths::FolderOfPath(found.mid(relativeFrom));
+                mp3Folder += Platform::NativeSeparator + folderPath.mid(relativeFrom);
             else if (mp3Folder.isEmpty())
-                mp3Folder = Paths::FolderOfPath(found);
-            addFile(found, mp3Folder);
-        },
-        root, m_patterns, trap, warn, 0);
+                mp3Folder = folderPath;
+        }
+        if (!m_files.contains({file.device, file.inode})) {
+            m_files.insert({file.device, file.inode});
+            sources.append(
+                {folderPath + Platform::DecodePath(file.path.sliced(file.nameAt)), mp3Folder});
+        }
+    });
 }
 
 void Gatherer::addGiven(const QString& given)
@@ -187,10 +191,9 @@ bool SplitList(const QByteArray& bytes, bool nullSeparated, QStringList& paths)
     return true;
 }
 
-bool Gather(const CliOptions& options, const std::function<void(const QString&)>& warn,
-            QList<Source>& sources, QString& error)
+bool Gather(const CliOptions& options, QList<Source>& sources, QString& error)
 {
-    Gatherer gatherer(options, warn);
+    Gatherer gatherer(options);
     for (const CliInput& input : options.inputs) {
         if (input.kind == CliInput::Kind::Path) {
             gatherer.addGiven(input.text);

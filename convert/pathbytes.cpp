@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QUrl>
+#include <algorithm>
 #include <unistd.h>
 
 namespace Platform {
@@ -106,6 +107,9 @@ QString DecodePath(QByteArrayView bytes)
 
 QByteArray EncodePath(QStringView path)
 {
+    // Without a surrogate there is no stray byte, and the path is plain UTF-8.
+    if (std::none_of(path.begin(), path.end(), [](QChar unit) { return unit.isSurrogate(); }))
+        return path.toUtf8();
     QByteArray bytes;
     bytes.reserve(path.size());
     for (qsizetype i = 0; i < path.size(); ++i) {
@@ -125,6 +129,9 @@ QByteArray EncodePath(QStringView path)
 
 QString DisplayPath(QStringView text)
 {
+    // Only a surrogate can stand for a stray byte; a dry run shows a whole collection.
+    if (std::none_of(text.begin(), text.end(), [](QChar unit) { return unit.isSurrogate(); }))
+        return text.toString();
     QString shown;
     shown.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
