@@ -151,8 +151,9 @@ public:
     void run(const QByteArray& folder);
 
 private:
-    bool enter(const QByteArray& folder, bool isRoot);
-    void list(const QByteArray& folder, std::vector<QByteArray>& subFolders);
+    enum class Entering { No, FilesOnly, Yes };
+    Entering enter(const QByteArray& folder, bool top, bool isRoot);
+    void list(const QByteArray& folder, std::vector<QByteArray>* subFolders);
     bool read(int descriptor, const QByteArray& folder, std::vector<Entry>& folders,
               std::vector<Entry>& files) const;
     void hand(int descriptor, const QByteArray& folder, const Entry& file);
@@ -174,25 +175,28 @@ void Walker::run(const QByteArray& folder)
     std::vector<QByteArray> level{isRoot ? QByteArray("/") : folder + '/'};
     for (bool top = true; !level.empty(); top = false) {
         std::vector<QByteArray> next;
-        for (const QByteArray& each : level)
-            if (enter(each, top && isRoot))
-                list(each, next);
+        for (const QByteArray& each : level) {
+            const Entering entering = enter(each, top, top && isRoot);
+            if (entering != Entering::No)
+                list(each, entering == Entering::Yes ? &next : nullptr);
+        }
         level = std::move(next);
     }
 }
 
 // Whether a folder (ending with a separator) is searched: it is one, its path is not too
 // long, it is not a hidden system folder (a hidden link to a folder that could be written),
-// and it was not reached before.
-bool Walker::enter(const QByteArray& folder, bool isRoot)
+// and it was not reached before. The folder the search starts from gives its own files even
+// when it is a hidden system folder.
+Walker::Entering Walker::enter(const QByteArray& folder, bool top, bool isRoot)
 {
     if (folder.size() + m_extra >= Platform::PathLimit())
-        return false;
+        return Entering::No;
     struct stat facts
     {
     };
     if (!Stat(AT_FDCWD, folder.constData(), facts) || !S_ISDIR(facts.st_mode))
-        return false;
+        return Entering::No;
     if (!isRoot) {
         const QByteArray own = folder.chopped(1);
         const bool hidden = own.at(own.lastIndexOf('/') + 1) == '.';
@@ -201,9 +205,10 @@ bool Walker::enter(const QByteArray& folder, bool isRoot)
         };
         if (hidden && Stat(AT_FDCWD, own.constData(), link, AT_SYMLINK_NOFOLLOW) &&
             S_ISLNK(link.st_mode) && ::access(own.constData(), W_OK) == 0)
-            return false;
+            return top ? Entering::FilesOnly : Entering::No;
     }
-    return m_entered.emplace(quint64(facts.st_dev), quint64(facts.st_ino)).second;
+    return m_entered.emplace(quint64(facts.st_dev), quint64(facts.st_ino)).second ? Entering::Yes
+                                                                                  : Entering::No;
 }
 
 bool Walker::read(int descriptor, const QByteArray& folder, std::vector<Entry>& folders,
@@ -250,7 +255,7 @@ bool Walker::read(int descriptor, const QByteArray& folder, std::vector<Entry>& 
     return complete;
 }
 
-void Walker::list(const QByteArray& folder, std::vector<QByteArray>& subFolders)
+void Walker::list(const QByteArray& folder, std::vector<QByteArray>* subFolders)
 {
     const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0)
@@ -262,9 +267,11 @@ void Walker::list(const QByteArray& folder, std::vector<QByteArray>& subFolders)
         ::close(descriptor);
         return;
     }
-    SortByName(folders);
-    for (const Entry& entry : folders)
-        subFolders.push_back(folder + entry.name + '/');
+    if (subFolders) {
+        SortByName(folders);
+        for (const Entry& entry : folders)
+            subFolders->push_back(folder + entry.name + '/');
+    }
     SortByName(files);
     m_path = folder;
     for (const Entry& file : files)
