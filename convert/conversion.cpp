@@ -52,8 +52,17 @@ QString BaseName(const QString& sourcePath)
 
 QString Mp3Path(const QString& folder, const QString& baseName, const QString& bitrateText)
 {
-    return Paths::CollapseBackslashes(folder + Platform::NativeSeparator + baseName +
-                                      QLatin1Char('_') + bitrateText + QStringLiteral(".mp3"));
+    // Made in one piece: a dry run makes one for every file of a collection.
+    const QLatin1String ending(".mp3");
+    QString path;
+    path.reserve(folder.size() + baseName.size() + bitrateText.size() + ending.size() + 2);
+    path.append(folder)
+        .append(Platform::NativeSeparator)
+        .append(baseName)
+        .append(QLatin1Char('_'))
+        .append(bitrateText)
+        .append(ending);
+    return Paths::CollapseBackslashes(path);
 }
 
 QString WavPath(const QString& tempFolder, const QString& baseName)
