@@ -84,13 +84,7 @@ void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic
         });
     const Conversion::Outcome outcome = job.finish();
     entry.lyrics = outcome.converted() ? lyrics : QStringLiteral("none");
-    const Loudness::Result& level = outcome.level;
-    entry.levelled = level.levelled;
-    entry.lufs = level.lufs;
-    entry.truePeakDb = level.truePeakDb;
-    entry.gainDb = level.gainDb;
-    entry.limitedDb = level.limitedDb;
-    entry.belowTarget = level.belowTarget;
+    entry.level = outcome.level;
     entry.reason = outcome.reason;
     entry.status = outcome.converted() ? BatchEntry::Status::Converted : BatchEntry::Status::Failed;
     entry.seconds = double(timer.nsecsElapsed()) / 1e9;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/sources.h"
+#include "convert/loudness.h"
 
 #include <QList>
 #include <QString>
@@ -27,12 +28,7 @@ struct BatchEntry
     QString soundFont;
     QString workFolder;
     // What levelling did to a converted entry.
-    bool levelled = false;
-    double lufs = 0;
-    double truePeakDb = 0;
-    double gainDb = 0;
-    double limitedDb = 0;
-    bool belowTarget = false;
+    Loudness::Result level;
 };
 
 // The MP3 path of every source, and the entries of a batch in the order given: a source whose

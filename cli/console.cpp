@@ -50,11 +50,12 @@ QString StatusName(BatchEntry::Status status)
 // "-16.0 LUFS, " for a levelled entry, with a word when the gain's cap kept it below target.
 QString LevelText(const BatchEntry& entry)
 {
-    if (!entry.levelled)
+    if (!entry.level.levelled)
         return QString();
-    return QString::number(entry.lufs, 'f', 1) + QStringLiteral(" LUFS") +
-           (entry.belowTarget ? QStringLiteral(" (below the target: the gain is capped at +24 dB)")
-                              : QString()) +
+    return QString::number(entry.level.lufs, 'f', 1) + QStringLiteral(" LUFS") +
+           (entry.level.belowTarget
+                ? QStringLiteral(" (below the target: the gain is capped at +24 dB)")
+                : QString()) +
            QStringLiteral(", ");
 }
 
@@ -150,12 +151,12 @@ QByteArray ReportLine(const BatchEntry& entry)
                        {QStringLiteral("lyrics"), entry.lyrics},
                        {QStringLiteral("seconds"), std::round(entry.seconds * 1000) / 1000},
                        {QStringLiteral("soundfont"), Platform::DisplayPath(entry.soundFont)}};
-    if (entry.levelled) {
-        object.insert(QStringLiteral("lufs"), Hundredths(entry.lufs));
-        object.insert(QStringLiteral("true_peak"), Hundredths(entry.truePeakDb));
-        object.insert(QStringLiteral("gain_db"), Hundredths(entry.gainDb));
-        object.insert(QStringLiteral("limited_db"), Hundredths(entry.limitedDb));
-        if (entry.belowTarget)
+    if (entry.level.levelled) {
+        object.insert(QStringLiteral("lufs"), Hundredths(entry.level.lufs));
+        object.insert(QStringLiteral("true_peak"), Hundredths(entry.level.truePeakDb));
+        object.insert(QStringLiteral("gain_db"), Hundredths(entry.level.gainDb));
+        object.insert(QStringLiteral("limited_db"), Hundredths(entry.level.limitedDb));
+        if (entry.level.belowTarget)
             object.insert(QStringLiteral("note"),
                           QStringLiteral("below the target: the gain is capped at +24 dB"));
     }

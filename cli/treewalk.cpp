@@ -73,38 +73,10 @@ void SortByName(std::vector<Entry>& entries)
 }
 
 // FolderSearch::MatchesWildcard for ASCII names and patterns, on bytes.
-bool AsciiMatchesFrom(QByteArrayView name, QByteArrayView pattern)
-{
-    qsizetype n = 0;
-    qsizetype p = 0;
-    qsizetype starAt = -1;
-    qsizetype resumeAt = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            starAt = p++;
-            resumeAt = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || Folded(pattern[p]) == Folded(name[n]))) {
-            ++p;
-            ++n;
-        } else if (starAt >= 0) {
-            p = starAt + 1;
-            n = ++resumeAt;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
-
 bool AsciiMatchesWildcard(QByteArrayView name, QByteArrayView pattern)
 {
-    if (AsciiMatchesFrom(name, pattern))
-        return true;
-    return pattern.endsWith(".*") && !name.contains('.') &&
-           AsciiMatchesFrom(name, pattern.chopped(2));
+    return FolderSearch::MatchesWildcard(name, pattern,
+                                         [](char a, char b) { return Folded(a) == Folded(b); });
 }
 
 class Matcher

@@ -197,8 +197,8 @@ void WriteConfig(Workspace& workspace, bool everyInstrument)
 
 void WriteConfigFor(const QString& soundFont, Workspace& workspace, bool everyInstrument)
 {
-    LinkSoundFont(soundFont, workspace);
-    WriteConfig(workspace, everyInstrument);
+    workspace.create();
+    WriteConfigInto(soundFont, workspace.path(), everyInstrument);
 }
 
 void WriteConfigInto(const QString& soundFont, const QString& folder, bool everyInstrument)

@@ -271,42 +271,11 @@ bool SameLetter(QChar first, QChar second)
     return first == second || first.toCaseFolded() == second.toCaseFolded();
 }
 
-// "*" takes any run of characters, "?" exactly one; letters match without regard to case.
-bool MatchesFrom(QStringView name, QStringView pattern)
-{
-    qsizetype n = 0;
-    qsizetype p = 0;
-    qsizetype starAt = -1;
-    qsizetype resumeAt = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == QLatin1Char('*')) {
-            starAt = p++;
-            resumeAt = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == QLatin1Char('?') || SameLetter(pattern[p], name[n]))) {
-            ++p;
-            ++n;
-        } else if (starAt >= 0) {
-            p = starAt + 1;
-            n = ++resumeAt;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == QLatin1Char('*'))
-        ++p;
-    return p == pattern.size();
-}
-
 } // namespace
 
 bool MatchesWildcard(const QString& name, const QString& pattern)
 {
-    if (MatchesFrom(name, pattern))
-        return true;
-    // A pattern ending in ".*" also takes a name without any dot, so "*.*" takes every file.
-    return pattern.endsWith(QStringLiteral(".*")) && !name.contains(QLatin1Char('.')) &&
-           MatchesFrom(name, QStringView(pattern).chopped(2));
+    return MatchesWildcard(QStringView(name), QStringView(pattern), SameLetter);
 }
 
 void AddTreeFiles(const std::function<void(const QString& path)>& append, const QString& folder,

@@ -5,7 +5,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
+#include <type_traits>
 
 // The folder tools: the folder picker, the level-by-level folder search and the listing of
 // one folder's files.
@@ -48,6 +50,47 @@ bool IsHiddenSystemFolder(int attributes);
 // Whether a name matches a wildcard pattern ("*" and "?"), without regard to letter case;
 // "*.*" also matches a name without a dot.
 bool MatchesWildcard(const QString& name, const QString& pattern);
+
+// The same rule for any string view, with sameLetter(a, b) telling whether two characters
+// match: the window's names, and names kept as bytes that hold ASCII characters alone.
+template <class View, class SameLetter>
+bool MatchesWildcard(View name, View pattern, SameLetter sameLetter)
+{
+    using Char = std::remove_cv_t<typename View::value_type>;
+    const Char star = Char(u'*');
+    const Char dot = Char(u'.');
+    // "*" takes any run of characters, "?" exactly one.
+    const auto matchesFrom = [&](View wild) {
+        qsizetype n = 0;
+        qsizetype p = 0;
+        qsizetype starAt = -1;
+        qsizetype resumeAt = 0;
+        while (n < name.size()) {
+            if (p < wild.size() && wild[p] == star) {
+                starAt = p++;
+                resumeAt = n;
+            } else if (p < wild.size() && (wild[p] == Char(u'?') || sameLetter(wild[p], name[n]))) {
+                ++p;
+                ++n;
+            } else if (starAt >= 0) {
+                p = starAt + 1;
+                n = ++resumeAt;
+            } else {
+                return false;
+            }
+        }
+        while (p < wild.size() && wild[p] == star)
+            ++p;
+        return p == wild.size();
+    };
+    if (matchesFrom(pattern))
+        return true;
+    // A pattern ending in ".*" also takes a name without any dot, so "*.*" takes every file.
+    const qsizetype size = pattern.size();
+    return size >= 2 && pattern[size - 2] == dot && pattern[size - 1] == star &&
+           std::find(name.begin(), name.end(), dot) == name.end() &&
+           matchesFrom(pattern.first(size - 2));
+}
 
 // Hands every file of the folder's tree (the folder given without a trailing separator, except
 // the root) whose name matches the pattern to append, skipping names that begin with "~",
