@@ -2,9 +2,10 @@
 // file after the other (the floor), tunepress -j1, and tunepress with its default jobs, its
 // songs levelled (the default) and with --loudness off. Prints wall-time ratios against the
 // floor, the limit a processor-bound batch can reach on this machine, the cost of levelling,
-// the peak TEMP use and the peak memory; then the peak memory of tunepress -j2 with two long
-// songs, which outgrow the memory a song is held in.
-//   bench_cli [files] [seconds per file] [seconds per long song]
+// the peak TEMP use and the peak memory; then the peak memory of tunepress -j2 with long songs
+// (two by default), which outgrow the memory a song is held in: with more than two, songs that
+// are rendered are held while the next ones render.
+//   bench_cli [files] [seconds per file] [seconds per long song] [long songs]
 #include "smf/smfwriter.h"
 
 #include <QCoreApplication>
@@ -189,12 +190,12 @@ void Print(const Figures& f)
                 double(f.off.peakTempBytes) / 1e6, double(f.off.peakKilobytes) / 1024);
 }
 
-// tunepress -j2 with two long songs, which outgrow the memory a song is held in.
-Measured TwoLongSongs(const QString& program, const QTemporaryDir& work, const QString& temp,
-                      double seconds)
+// tunepress -j2 with long songs, which outgrow the memory a song is held in.
+Measured LongSongs(const QString& program, const QTemporaryDir& work, const QString& temp,
+                   double seconds, int count)
 {
     QStringList songs;
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < count; ++i) {
         songs << work.filePath(QStringLiteral("long%1.mid").arg(i));
         Smf::Write(Smf::Demo(seconds, i + 1), songs.last());
     }
@@ -204,9 +205,9 @@ Measured TwoLongSongs(const QString& program, const QTemporaryDir& work, const Q
                                            QStringLiteral("-o"), out} +
                                    songs,
                                temp);
-    std::printf("two songs of %.0f s, tunepress -j2: %.2f s, peak memory %.1f MB (aim <= 300), "
-                "peak TEMP use %.1f MB\n",
-                seconds, two.wall, double(two.peakKilobytes) / 1024,
+    std::printf("%d songs of %.0f s, tunepress -j2: %.2f s, peak memory %.1f MB (aim <= 300 for "
+                "two), peak TEMP use %.1f MB\n",
+                count, seconds, two.wall, double(two.peakKilobytes) / 1024,
                 double(two.peakTempBytes) / 1e6);
     return two;
 }
@@ -254,7 +255,8 @@ int main(int argc, char** argv)
 
     Print({files, music, tinySeconds, floor, pipe, one, all, off});
     const double longSeconds = argc > 3 ? std::max(60.0, atof(argv[3])) : 480.0;
-    const Measured two = TwoLongSongs(program, work, temp, longSeconds);
+    const int longSongs = argc > 4 ? std::max(2, atoi(argv[4])) : 2;
+    const Measured two = LongSongs(program, work, temp, longSeconds, longSongs);
     if (one.status != 0 || all.status != 0 || off.status != 0 || floor.status != 0 ||
         two.status != 0)
         std::printf("a run failed: floor %d, -j1 %d, default %d, off %d, long songs %d\n",

@@ -63,7 +63,8 @@ QString AddTexts(Conversion::Job& job, const BatchEntry& entry, const BatchSetti
                                                     : QStringLiteral("none");
 }
 
-void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic<bool>& cancel)
+void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic<bool>& cancel,
+             const std::function<void()>& rendered)
 {
     QElapsedTimer timer;
     timer.start();
@@ -76,7 +77,7 @@ void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic
     }
     const QString workFolder = entry.workFolder.isEmpty() ? settings.workFolder : entry.workFolder;
     Conversion::Job job({entry.source, entry.mp3, workFolder, settings.loudness});
-    job.renderIntoEncoder(settings.renderer, settings.encoder, settings.bitrate, &cancel);
+    job.renderIntoEncoder(settings.renderer, settings.encoder, settings.bitrate, &cancel, rendered);
     QString lyrics = QStringLiteral("none");
     if (settings.tags || settings.lrc)
         job.finishWith([&](const QString& partialMp3) {
@@ -89,6 +90,61 @@ void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic
     entry.status = outcome.converted() ? BatchEntry::Status::Converted : BatchEntry::Status::Failed;
     entry.seconds = double(timer.nsecsElapsed()) / 1e9;
 }
+
+// Where the songs of a batch are: being rendered, or rendered and being levelled and encoded;
+// at most jobs in each. A song whose renderer has ended moves on once there is room to encode
+// it, and frees its place for the next song to render.
+class Stages
+{
+public:
+    Stages(int jobs, const std::atomic<bool>& cancel) : m_jobs(jobs), m_cancel(cancel) {}
+
+    // Waits for a place to render; false once the batch is cancelled.
+    bool enterRendering()
+    {
+        std::unique_lock lock(m_mutex);
+        waitForRoom(lock, m_rendering);
+        if (m_cancel)
+            return false;
+        ++m_rendering;
+        return true;
+    }
+    // Waits for a place to encode (or for the batch to be cancelled), then frees the place to
+    // render.
+    void enterEncoding()
+    {
+        {
+            std::unique_lock lock(m_mutex);
+            waitForRoom(lock, m_encoding);
+            ++m_encoding;
+            --m_rendering;
+        }
+        m_wake.notify_all();
+    }
+    void leave(bool encoding)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            --(encoding ? m_encoding : m_rendering);
+        }
+        m_wake.notify_all();
+    }
+
+private:
+    void waitForRoom(std::unique_lock<std::mutex>& lock, const int& taken)
+    {
+        // Cancelling sets a flag and wakes nobody: it is looked at a few times a second.
+        while (taken >= m_jobs && !m_cancel)
+            m_wake.wait_for(lock, std::chrono::milliseconds(100));
+    }
+
+    const int m_jobs;
+    const std::atomic<bool>& m_cancel;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    int m_rendering = 0;
+    int m_encoding = 0;
+};
 
 } // namespace
 
@@ -106,13 +162,21 @@ void RunBatch(QList<BatchEntry>& entries, const BatchSettings& settings,
     QList<QPair<int, BatchEvent>> changes;
     int running = 0;
 
+    Stages stages(settings.jobs, cancel);
+    // The next pending entry, or -1 when there is none.
+    auto take = [&] {
+        for (int index = next++; index < total; index = next++)
+            if (data[index].status == BatchEntry::Status::Pending)
+                return index;
+        return -1;
+    };
     auto work = [&] {
-        while (!cancel) {
-            const int index = next++;
-            if (index >= total)
+        while (stages.enterRendering()) {
+            const int index = take();
+            if (index < 0) {
+                stages.leave(false);
                 break;
-            if (data[index].status != BatchEntry::Status::Pending)
-                continue;
+            }
             BatchEntry result = data[index];
             {
                 const std::lock_guard lock(mutex);
@@ -120,7 +184,12 @@ void RunBatch(QList<BatchEntry>& entries, const BatchSettings& settings,
                 changes.append({index, BatchEvent::Started});
             }
             wake.notify_one();
-            Convert(result, settings, cancel);
+            bool encoding = false;
+            Convert(result, settings, cancel, [&] {
+                stages.enterEncoding();
+                encoding = true;
+            });
+            stages.leave(encoding);
             {
                 const std::lock_guard lock(mutex);
                 data[index] = result;
@@ -134,7 +203,8 @@ void RunBatch(QList<BatchEntry>& entries, const BatchSettings& settings,
     };
 
     std::vector<std::thread> workers;
-    running = std::min(settings.jobs, total);
+    // A worker for each song being rendered and each one rendered and being encoded.
+    running = std::min(2 * settings.jobs, total);
     for (int i = 0; i < running; ++i)
         workers.emplace_back(work);
     {

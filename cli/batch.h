@@ -39,6 +39,7 @@ QList<BatchEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate, 
 struct BatchSettings
 {
     int bitrate = 128;
+    // Songs rendered at once; as many again, rendered, may be levelled and encoded meanwhile.
     int jobs = 1;
     bool tags = true;
     // Writes the synchronised lyrics beside each MP3 file as an .lrc file.
@@ -53,7 +54,9 @@ struct BatchSettings
 // What RunBatch tells of an entry: it started, it ended, or (with -1) only that time passed.
 enum class BatchEvent { Started, Ended, Tick };
 
-// Converts the pending entries, jobs at once. Calls changed on the calling thread once when an
+// Converts the pending entries in their order, rendering up to jobs at once; a song whose
+// renderer has ended lets the next one start rendering while it is levelled and encoded, up to
+// jobs songs behind the renders. Calls changed on the calling thread once when an
 // entry starts and once when it ends, in that order, with its index, and a few times a second
 // with -1 and Tick; stops the running tools, and starts no more, once cancel is true. Returns
 // when every conversion has ended.

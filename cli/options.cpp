@@ -61,7 +61,9 @@ struct Parser
         QStringLiteral("EXT"));
     QCommandLineOption jobs =
         Valued({QStringLiteral("j"), QStringLiteral("jobs")},
-               QStringLiteral("Convert N files at once (default: the number of processors)."),
+               QStringLiteral("Render N files at once (default: the number of processors); "
+                              "while the next ones render, up to N rendered files are levelled "
+                              "and encoded."),
                QStringLiteral("N"));
     QCommandLineOption skipExisting = Flag(
         {QStringLiteral("k"), QStringLiteral("skip-existing")},

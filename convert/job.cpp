@@ -103,7 +103,7 @@ void Job::removeWav()
 }
 
 void Job::renderIntoEncoder(const QString& renderer, const QString& encoder, int bitrate,
-                            const std::atomic<bool>* cancel)
+                            const std::atomic<bool>* cancel, const std::function<void()>& rendered)
 {
     m_facts.piped = true;
     m_facts.sourceProblem = SourceProblem(m_request.source);
@@ -115,7 +115,8 @@ void Job::renderIntoEncoder(const QString& renderer, const QString& encoder, int
     Loudness::Leveller leveller(level);
     const Runner::Piped piped = Runner::RunPiped(
         Staging::RendererCommand(renderer, m_request.workFolder, m_request.source, QString(), true),
-        Staging::EncoderCommand(encoder, bitrate, QString(), m_partial), leveller, cancel);
+        Staging::EncoderCommand(encoder, bitrate, QString(), m_partial), leveller, cancel,
+        rendered);
     m_facts.rendered = piped.producer;
     m_facts.encoded = piped.consumer;
     m_facts.wav = leveller.wavFacts();

@@ -82,9 +82,11 @@ public:
     // Renders straight into the encoder without a WAV file on disk, the song levelled on its
     // way (see Loudness::Leveller) and its leading rest kept: the renderer and encoder programs
     // given, the renderer's configuration in the request's work folder. Stops both tools when
-    // cancel becomes true.
+    // cancel becomes true. Calls rendered, when given, the moment the renderer has ended and the
+    // song is held whole, before it is levelled and encoded; the call may wait.
     void renderIntoEncoder(const QString& renderer, const QString& encoder, int bitrate,
-                           const std::atomic<bool>* cancel = nullptr);
+                           const std::atomic<bool>* cancel = nullptr,
+                           const std::function<void()>& rendered = {});
 
 private:
     Request m_request;

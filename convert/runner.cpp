@@ -340,8 +340,9 @@ private:
 class Pipe
 {
 public:
-    Pipe(Relay& relay, const std::atomic<bool>* cancel, Piped& result)
-        : m_relay(relay), m_cancel(cancel), m_result(result)
+    Pipe(Relay& relay, const std::atomic<bool>* cancel, const std::function<void()>& producerEnded,
+         Piped& result)
+        : m_relay(relay), m_cancel(cancel), m_producerEnded(producerEnded), m_result(result)
     {}
     bool start(const Command& producer, const Command& consumer);
     void run();
@@ -356,6 +357,7 @@ private:
 
     Relay& m_relay;
     const std::atomic<bool>* m_cancel;
+    const std::function<void()>& m_producerEnded;
     Piped& m_result;
     QProcess m_producer;
     QProcess m_consumer;
@@ -437,6 +439,11 @@ void Pipe::run()
     }
     if (cancelledNow() || m_consumer.state() == QProcess::NotRunning)
         return;
+    if (m_producerEnded) {
+        m_producerEnded();
+        if (cancelledNow())
+            return;
+    }
     m_relay.producerEnded();
     while (!cancelledNow() && feedConsumer() && !m_relay.exhausted()) {
     }
@@ -465,10 +472,10 @@ void Pipe::finish()
 } // namespace
 
 Piped RunPiped(const Command& producer, const Command& consumer, Relay& relay,
-               const std::atomic<bool>* cancel)
+               const std::atomic<bool>* cancel, const std::function<void()>& producerEnded)
 {
     Piped result;
-    Pipe pipe(relay, cancel, result);
+    Pipe pipe(relay, cancel, producerEnded, result);
     if (!pipe.start(producer, consumer))
         return result;
     pipe.run();

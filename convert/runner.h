@@ -120,8 +120,11 @@ struct Piped
     Outcome consumer;
     bool cancelled = false;
 };
+// producerEnded, when given, is called once the producer has ended of itself and the relay has
+// taken all it wrote, before the relay hears of it: the producer's share of the work is done.
 Piped RunPiped(const Command& producer, const Command& consumer, Relay& relay,
-               const std::atomic<bool>* cancel = nullptr);
+               const std::atomic<bool>* cancel = nullptr,
+               const std::function<void()>& producerEnded = {});
 // The same with every byte handed on as it comes, after the observer has seen it.
 Piped RunPiped(const Command& producer, const Command& consumer,
                const std::function<void(QByteArrayView bytes)>& observer,

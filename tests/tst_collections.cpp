@@ -66,6 +66,22 @@ QStringList Tree(const QString& folder)
     return files;
 }
 
+// The names of the programs a process has started and that still run.
+QStringList ChildNames(qint64 pid)
+{
+    QStringList names;
+    QDirIterator tasks(QStringLiteral("/proc/%1/task").arg(pid), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (tasks.hasNext())
+        for (const QByteArray& child :
+             Contents(tasks.next() + QStringLiteral("/children")).split(' '))
+            if (!child.trimmed().isEmpty())
+                names << QString::fromUtf8(
+                    Contents(
+                        QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(child.trimmed())))
+                        .trimmed());
+    return names;
+}
+
 } // namespace
 
 class TestCollections : public QObject
@@ -84,6 +100,7 @@ private Q_SLOTS:
     void reportGoesToStandardOutputOrEndsTheRun();
     void signalStopsTheRunAndSaysSo_data();
     void signalStopsTheRunAndSaysSo();
+    void nextSongRendersWhileOneIsEncoded();
 
 private:
     Result run(const QStringList& arguments, const QByteArray& input = QByteArray());
@@ -374,6 +391,45 @@ void TestCollections::signalStopsTheRunAndSaysSo()
              QStringLiteral("the conversion was stopped"));
     QCOMPARE(read.bySource[songs[2]][QStringLiteral("reason")].toString(),
              QStringLiteral("the run was stopped before it was converted"));
+}
+
+void TestCollections::nextSongRendersWhileOneIsEncoded()
+{
+    // With one job, the next song's renderer (and its encoder, started with it) runs while the
+    // song before is still levelled and encoded: two encoders at once, never two renderers.
+    QList<SongFile> songs;
+    QStringList arguments{
+        QStringLiteral("-j1"),      QStringLiteral("--no-tags"),
+        QStringLiteral("-o"),       m_work->filePath(QStringLiteral("out")),
+        QStringLiteral("--report"), m_work->filePath(QStringLiteral("report.jsonl"))};
+    for (int i = 0; i < 3; ++i) {
+        songs << WriteSongFile(m_work->path(), QStringLiteral("Song%1.mid").arg(i), 20.0, i + 1);
+        arguments << songs.last().path;
+    }
+    const std::unique_ptr<QProcess> process = start(arguments, false);
+    QVERIFY(process->waitForStarted());
+    const qint64 pid = process->processId();
+    qsizetype mostRenderers = 0;
+    qsizetype mostEncoders = 0;
+    while (!process->waitForFinished(5)) {
+        const QStringList names = ChildNames(pid);
+        mostRenderers = std::max(mostRenderers, names.count(QStringLiteral("timidity")));
+        mostEncoders = std::max(mostEncoders, names.count(QStringLiteral("lame")));
+    }
+    QCOMPARE(process->exitCode(), 0);
+    QCOMPARE(mostRenderers, 1);
+    QCOMPARE(mostEncoders, 2);
+
+    const Report read = ReadReport(Contents(m_work->filePath(QStringLiteral("report.jsonl"))));
+    QCOMPARE(read.order.size(), 3);
+    for (const SongFile& song : std::as_const(songs)) {
+        const QJsonObject entry = read.bySource[song.path];
+        QCOMPARE(entry[QStringLiteral("status")].toString(), QStringLiteral("converted"));
+        const AudioCheck::Pcm pcm =
+            AudioCheck::DecodeMp3(entry[QStringLiteral("mp3")].toString(), m_work->path());
+        QVERIFY2(pcm.ok && pcm.seconds > song.seconds - 0.5,
+                 qPrintable(QString::number(pcm.seconds)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCollections)
