@@ -88,11 +88,6 @@ float TruePeakLimiter::nextGain(float needed)
     return m_gain;
 }
 
-double TruePeakLimiter::untouchedShare() const
-{
-    return m_energy > 0 ? m_untouchedEnergy / m_energy : 1.0;
-}
-
 void TruePeakLimiter::push(const float* frame, float intervalAfter, std::vector<float>& out)
 {
     const int channels = m_settings.channels;
@@ -122,15 +117,8 @@ void TruePeakLimiter::push(const float* frame, float intervalAfter, std::vector<
     m_lowestGain = std::min(m_lowestGain, gain);
     m_outputPeak = std::max(m_outputPeak, m_peaks[size_t(at)] * gain);
     const float* readyFrame = m_ring.data() + at * channels;
-    double energy = 0;
-    for (int channel = 0; channel < channels; ++channel) {
-        const float sample = readyFrame[channel] * gain;
-        out.push_back(sample);
-        energy += double(sample) * sample;
-    }
-    m_energy += energy;
-    if (gain >= 0.999f)
-        m_untouchedEnergy += energy;
+    for (int channel = 0; channel < channels; ++channel)
+        out.push_back(readyFrame[channel] * gain);
 }
 
 double TruePeakLimiter::largestReductionDb() const

@@ -33,9 +33,6 @@ public:
     // The true peak of what was given out, as far as it could pass the ceiling (below it, the
     // peak of the samples).
     float outputPeak() const { return m_outputPeak; }
-    // The share of the output's energy in frames the limiter left alone: how much of a change
-    // of the gain before it reaches its output.
-    double untouchedShare() const;
 
 private:
     void push(const float* frame, float intervalAfter, std::vector<float>& out);
@@ -70,8 +67,6 @@ private:
     // risen back: each frame passes as it is.
     bool m_idle = true;
     long long m_lastNeed = -1;
-    double m_untouchedEnergy = 0;
-    double m_energy = 0;
     float m_gain = 1.0f;
     float m_lowestGain = 1.0f;
     float m_outputPeak = 0;

@@ -12,12 +12,6 @@ namespace {
 
 constexpr long long BlockFrames = 256;
 constexpr long long ChunkFrames = 16384;
-// Passes that measure what the limiter takes, before the one that gives the song on.
-constexpr int MostMeasuringPasses = 4;
-constexpr double CloseEnoughLu = 0.2;
-// A step of the gain up to this long is expected to land close enough to measure it only
-// while the song is given on.
-constexpr double LargestUnmeasuredStepDb = 0.75;
 // The limiter's gain falls over this long ahead of a peak and rises back this quickly after.
 constexpr double LookaheadSeconds = 0.005;
 constexpr double ReleaseSeconds = 0.06;
@@ -97,21 +91,18 @@ private:
     ebur128_state* m_state;
 };
 
-// One pass over the held song: the gain, the limiter when there is a target, and, when it
-// measures, the loudness of what comes out.
+// The pass over the held song that gives it on: the gain, the limiter where some peak would
+// pass the ceiling, and, with a target, the loudness of what comes out.
 struct Leveller::Pass
 {
-    Pass(const Leveller& owner, double gain, long long end, bool measuring)
-        : reader(owner.m_buffer), scale(float(RenderHeadroom * gain)), end(end),
+    explicit Pass(const Leveller& owner)
+        : reader(owner.m_buffer), scale(float(RenderHeadroom * owner.m_gain)), end(owner.m_end),
           channels(owner.m_channels), width(owner.m_width)
     {
-        const int rate = owner.wavFacts().sampleRate;
-        if (measuring)
-            meter = std::make_unique<Integrator>(channels, rate);
         if (owner.m_settings.target)
-            limiter.emplace(TruePeakLimiter::Settings{channels, float(FromDb(LevelledCeilingDb)),
-                                                      int(rate * LookaheadSeconds),
-                                                      rate * ReleaseSeconds});
+            meter = std::make_unique<Integrator>(channels, owner.wavFacts().sampleRate);
+        if (owner.m_limit)
+            limiter.emplace(owner.limiterSettings());
     }
 
     // The next levelled frames; empty once all are out.
@@ -182,12 +173,17 @@ void Leveller::take(QByteArrayView bytes)
 
 void Leveller::analyse(QByteArrayView audio)
 {
-    if (!m_meter) {
+    if (m_channels == 0) {
         const Conversion::WavFacts facts = m_stream.facts();
         m_channels = facts.channels;
         m_width = facts.bitsPerSample / 8;
-        m_meter = std::make_unique<Integrator>(m_channels, facts.sampleRate);
-        m_peak = std::make_unique<TruePeak::Meter>(m_channels);
+        if (m_settings.target) {
+            m_model = std::make_unique<Model>(m_channels, facts.sampleRate,
+                                              float(FromDb(LevelledCeilingDb)), FromDb(MostGainDb));
+        } else {
+            m_meter = std::make_unique<Integrator>(m_channels, facts.sampleRate);
+            m_peak = std::make_unique<TruePeak::Meter>(m_channels);
+        }
     }
     if (!m_buffer.append(audio) && m_result.error.isEmpty())
         m_result.error = m_buffer.error();
@@ -203,14 +199,23 @@ void Leveller::analyse(QByteArrayView audio)
     std::vector<float> samples(size_t(whole / m_width));
     DecodePcm(audio.first(whole), m_width, float(RenderHeadroom), samples.data());
     const long long frames = whole / frameBytes;
-    m_meter->feed(samples.data(), frames);
-    m_peak->feed(samples.data(), frames);
-    for (long long frame = 0; frame < frames; ++frame, ++m_frames) {
+    if (m_model) {
+        m_model->feed(samples.data(), frames);
+    } else {
+        m_meter->feed(samples.data(), frames);
+        m_peak->feed(samples.data(), frames);
+    }
+    for (long long frame = 0; frame < frames;) {
         if (m_frames % BlockFrames == 0)
             m_blockPeaks.push_back(0);
-        for (int channel = 0; channel < m_channels; ++channel)
-            m_blockPeaks.back() = std::max(
-                m_blockPeaks.back(), std::fabs(samples[size_t(frame * m_channels + channel)]));
+        const long long count = std::min(frames - frame, BlockFrames - m_frames % BlockFrames);
+        const float* from = samples.data() + frame * m_channels;
+        float peak = m_blockPeaks.back();
+        for (long long i = 0; i < count * m_channels; ++i)
+            peak = std::max(peak, std::fabs(from[i]));
+        m_blockPeaks.back() = peak;
+        frame += count;
+        m_frames += count;
     }
 }
 
@@ -223,15 +228,15 @@ void Leveller::producerEnded()
         return;
     }
     plan();
-    m_output = std::make_unique<Pass>(*this, m_gain, m_end, m_measureOutput);
+    m_output = std::make_unique<Pass>(*this);
     m_raw = outputHeader(m_end);
 }
 
-double Leveller::gainFor(double lufs) const
+TruePeakLimiter::Settings Leveller::limiterSettings() const
 {
-    if (!std::isfinite(lufs))
-        return FromDb(MostGainDb);
-    return FromDb(std::min(MostGainDb, aim() - lufs));
+    const int rate = wavFacts().sampleRate;
+    return {m_channels, float(FromDb(LevelledCeilingDb)), int(rate * LookaheadSeconds),
+            rate * ReleaseSeconds};
 }
 
 long long Leveller::endFrame(double gain) const
@@ -249,21 +254,7 @@ long long Leveller::endFrame(double gain) const
     return std::min(m_frames, std::max(0LL, lastSound) * BlockFrames + keep);
 }
 
-void Leveller::measure(double gain)
-{
-    m_gain = gain;
-    m_end = endFrame(gain);
-    m_result.gainDb = TruePeak::Decibels(gain);
-    Pass pass(*this, gain, m_end, true);
-    while (!pass.next().empty()) {
-    }
-    m_result.lufs = pass.meter->lufs();
-    m_result.truePeakDb = TruePeak::Decibels(pass.limiter->outputPeak());
-    m_result.limitedDb = pass.limiter->largestReductionDb();
-    m_untouchedShare = pass.limiter->untouchedShare();
-}
-
-// One gain, with no limiter at work: the loudness and peak follow from the song's own.
+// Without a target, one gain and no limiter: the loudness and peak follow from the song's own.
 void Leveller::settle(double gain)
 {
     m_gain = gain;
@@ -274,51 +265,23 @@ void Leveller::settle(double gain)
     m_result.limitedDb = 0;
 }
 
+// With a target, the gain is found on the model, before the song is given on; the loudness
+// reached is measured on the way out.
 void Leveller::plan()
 {
-    const double peak = m_peak->peak();
     if (!m_settings.target) {
+        const double peak = m_peak->peak();
         const double ceiling = FromDb(UnlevelledCeilingDb);
         settle(peak > ceiling ? ceiling / peak : 1.0);
         return;
     }
-    // Without a peak past the ceiling the gain alone reaches the target.
-    double gain = gainFor(m_meter->lufs());
-    if (peak * gain <= FromDb(LevelledCeilingDb)) {
-        settle(gain);
-        return;
-    }
-    // The limiter takes some loudness where it works: measure what it took and make up for it,
-    // aiming from the last two passes once there are two. A small last step is taken without a
-    // pass of its own: the pass that gives the song on measures it.
-    const double target = aim();
-    double previousGainDb = 0;
-    double previousLufs = 0;
-    for (int pass = 0; pass < MostMeasuringPasses; ++pass) {
-        measure(gain);
-        const double lufs = m_result.lufs;
-        const double error = target - lufs;
-        const double gainDb = m_result.gainDb;
-        if (!std::isfinite(lufs) || std::fabs(error) < CloseEnoughLu ||
-            (error > 0 && gainDb >= MostGainDb - 1e-9) || pass + 1 == MostMeasuringPasses)
-            return;
-        // More gain reaches only the part of the song that the limiter left alone.
-        double slope = 0.5 + 0.5 * m_untouchedShare;
-        if (pass > 0 && std::fabs(gainDb - previousGainDb) > 1e-6)
-            slope = (lufs - previousLufs) / (gainDb - previousGainDb);
-        slope = std::clamp(slope, 0.2, 1.0);
-        previousGainDb = gainDb;
-        previousLufs = lufs;
-        const double nextDb = std::min(MostGainDb, gainDb + error / slope);
-        gain = FromDb(nextDb);
-        if (std::fabs(nextDb - gainDb) <= LargestUnmeasuredStepDb) {
-            m_gain = gain;
-            m_end = endFrame(gain);
-            m_result.gainDb = nextDb;
-            m_measureOutput = true;
-            return;
-        }
-    }
+    const TruePeakLimiter::Settings limiter = limiterSettings();
+    m_result.gainDb = m_model->gainDbFor(aim(), MostGainDb, limiter);
+    m_gain = FromDb(m_result.gainDb);
+    m_end = endFrame(m_gain);
+    m_limit = m_model->peak() * m_gain > limiter.ceiling;
+    m_result.truePeakDb = TruePeak::Decibels(m_model->peak() * m_gain);
+    m_model.reset();
 }
 
 QByteArray Leveller::outputHeader(long long frames) const
@@ -382,8 +345,9 @@ void Leveller::endOutput()
     if (m_result.levelled)
         return;
     m_result.levelled = true;
-    if (m_output->meter) {
+    if (m_output->meter)
         m_result.lufs = m_output->meter->lufs();
+    if (m_output->limiter) {
         m_result.truePeakDb = TruePeak::Decibels(m_output->limiter->outputPeak());
         m_result.limitedDb = m_output->limiter->largestReductionDb();
     }

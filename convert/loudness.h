@@ -2,6 +2,7 @@
 
 #include "convert/conversion.h"
 #include "convert/limiter.h"
+#include "convert/loudnessmodel.h"
 #include "convert/runner.h"
 #include "convert/songbuffer.h"
 #include "convert/truepeak.h"
@@ -108,9 +109,8 @@ private:
     void plan();
     // The loudness of the samples that makes the target's loudness once encoded.
     double aim() const;
-    double gainFor(double lufs) const;
+    TruePeakLimiter::Settings limiterSettings() const;
     long long endFrame(double gain) const;
-    void measure(double gain);
     void settle(double gain);
     QByteArray outputHeader(long long frames) const;
     QByteArray outputSamples(const std::vector<float>& samples);
@@ -127,14 +127,17 @@ private:
     int m_width = 0;
     QByteArray m_partialFrame;
     long long m_frames = 0;
+    // Without a target: the song's loudness and true peak, for the one gain that keeps it
+    // unclipped.
     std::unique_ptr<Integrator> m_meter;
     std::unique_ptr<TruePeak::Meter> m_peak;
+    // With a target: what finds the gain that reaches it through the limiter.
+    std::unique_ptr<Model> m_model;
     // The largest magnitude of each block of frames, to find where the song falls silent.
     std::vector<float> m_blockPeaks;
     double m_gain = 1;
-    double m_untouchedShare = 1;
-    // The last gain was not measured before: the pass that gives the song on measures it.
-    bool m_measureOutput = false;
+    // Some peak passes the ceiling at the gain: the limiter works in the output.
+    bool m_limit = false;
     long long m_end = 0;
     std::unique_ptr<Pass> m_output;
     Result m_result;

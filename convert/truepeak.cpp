@@ -58,52 +58,58 @@ float OvershootBound()
 }
 
 Scanner::Scanner(int channels)
-    : m_channels(channels), m_planar(size_t(channels), std::vector<float>(size_t(Taps - 1), 0.0f)),
-      m_sums(size_t(BlockFrames))
+    : m_channels(channels), m_planar(size_t(channels), std::vector<float>(size_t(Taps - 1), 0.0f))
 {}
 
 void Scanner::feed(const float* frames, long long count, float threshold, std::vector<float>& out)
 {
+    // Each channel's frames, then zeros up to whole blocks: every block is worked on whole, in
+    // loops of one length that the compiler can turn into vector instructions.
+    const long long blocks = (count + BlockFrames - 1) / BlockFrames;
     for (int channel = 0; channel < m_channels; ++channel) {
         std::vector<float>& planar = m_planar[size_t(channel)];
         planar.resize(size_t(Taps - 1 + count));
         for (long long i = 0; i < count; ++i)
             planar[size_t(Taps - 1 + i)] = frames[i * m_channels + channel];
+        planar.resize(size_t(blocks * BlockFrames + Taps), 0.0f);
     }
     const size_t start = out.size();
-    out.resize(start + size_t(count), 0.0f);
+    out.resize(start + size_t(blocks * BlockFrames), 0.0f);
     const float bound = OvershootBound();
     for (long long first = 0; first < count; first += BlockFrames) {
-        const long long block = std::min(BlockFrames, count - first);
-        // The frames that the block's points are made of.
+        // The frames that the block's points are made of, and one more.
         float largest = 0;
-        for (const std::vector<float>& planar : m_planar)
-            for (long long i = first; i < first + block + Taps - 1; ++i)
-                largest = std::max(largest, std::fabs(planar[size_t(i)]));
+        for (const std::vector<float>& planar : m_planar) {
+            const float* from = planar.data() + first;
+            for (long long i = 0; i < BlockFrames + Taps; ++i)
+                largest = std::max(largest, std::fabs(from[i]));
+        }
         if (largest * bound > threshold)
-            scanBlock(first, block, out.data() + start + first);
+            scanBlock(first, out.data() + start + first);
     }
-    for (std::vector<float>& planar : m_planar)
+    out.resize(start + size_t(count));
+    for (std::vector<float>& planar : m_planar) {
+        planar.resize(size_t(Taps - 1 + count));
         planar.erase(planar.begin(), planar.end() - (Taps - 1));
+    }
 }
 
-void Scanner::scanBlock(long long first, long long count, float* out)
+void Scanner::scanBlock(long long first, float* out)
 {
     for (const std::vector<float>& planar : m_planar) {
         const float* x = planar.data() + first;
         for (const auto& weights : Weights()) {
             // Tap by tap over the block, so that the compiler can work on several points at
             // once.
-            std::fill(m_sums.begin(), m_sums.begin() + count, 0.0f);
-            float* sums = m_sums.data();
+            std::array<float, BlockFrames> sums{};
             for (int tap = 0; tap < Taps; ++tap) {
                 const float weight = weights[size_t(tap)];
                 const float* from = x + tap;
-                for (long long i = 0; i < count; ++i)
-                    sums[i] += weight * from[i];
+                for (long long i = 0; i < BlockFrames; ++i)
+                    sums[size_t(i)] += weight * from[i];
             }
-            for (long long i = 0; i < count; ++i)
-                out[i] = std::max(out[i], std::fabs(sums[i]));
+            for (long long i = 0; i < BlockFrames; ++i)
+                out[i] = std::max(out[i], std::fabs(sums[size_t(i)]));
         }
     }
 }

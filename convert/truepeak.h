@@ -28,13 +28,12 @@ public:
     void feed(const float* frames, long long count, float threshold, std::vector<float>& out);
 
 private:
-    void scanBlock(long long first, long long count, float* out);
+    void scanBlock(long long first, float* out);
 
     int m_channels;
     // Each channel's frames on their own: the 2 * HalfTaps - 1 frames before this piece, then
     // the piece.
     std::vector<std::vector<float>> m_planar;
-    std::vector<float> m_sums;
 };
 
 // The true peak of a whole signal, fed in pieces.
