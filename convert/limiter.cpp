@@ -18,27 +18,35 @@ TruePeakLimiter::TruePeakLimiter(const Settings& settings)
     // Frames before the first need nothing.
     m_held.assign(size_t(m_settings.lookahead), 1.0f);
     m_heldSum = m_settings.lookahead;
+    m_perHeld = 1.0 / m_settings.lookahead;
 }
 
 void TruePeakLimiter::process(const float* frames, long long count, std::vector<float>& out)
 {
     const int channels = m_settings.channels;
-    out.reserve(out.size() + size_t(count * channels));
+    const size_t start = out.size();
+    out.resize(start + size_t(count * channels));
+    float* to = out.data() + start;
     m_between.clear();
     m_scanner.feed(frames, count, m_settings.ceiling, m_between);
     for (long long i = 0; i < count; ++i) {
         ++m_real;
-        push(frames + i * channels, m_between[size_t(i)], out);
+        push(frames + i * channels, m_between[size_t(i)], to);
     }
+    out.resize(size_t(to - out.data()));
 }
 
 void TruePeakLimiter::finish(std::vector<float>& out)
 {
     const std::vector<float> silence(size_t(m_settings.channels * m_latency), 0.0f);
+    const size_t start = out.size();
+    out.resize(start + silence.size());
+    float* to = out.data() + start;
     m_between.clear();
     m_scanner.feed(silence.data(), m_latency, m_settings.ceiling, m_between);
     for (long long i = 0; i < m_latency; ++i)
-        push(silence.data(), m_between[size_t(i)], out);
+        push(silence.data(), m_between[size_t(i)], to);
+    out.resize(size_t(to - out.data()));
 }
 
 float TruePeakLimiter::nextGain(float needed)
@@ -75,7 +83,7 @@ float TruePeakLimiter::nextGain(float needed)
     m_heldSum += double(least) - double(m_held[size_t(m_heldAt)]);
     m_held[size_t(m_heldAt)] = least;
     m_heldAt = m_heldAt + 1 == lookahead ? 0 : m_heldAt + 1;
-    const float target = std::min(1.0f, float(m_heldSum / double(lookahead)));
+    const float target = std::min(1.0f, float(m_heldSum * m_perHeld));
     // Falls at once with the target, rises towards it at the release rate.
     m_gain = target < m_gain ? target : m_gain + (target - m_gain) * m_rise;
     if (judged - m_lastNeed >= 2 * lookahead && m_gain > 0.99999f) {
@@ -88,11 +96,13 @@ float TruePeakLimiter::nextGain(float needed)
     return m_gain;
 }
 
-void TruePeakLimiter::push(const float* frame, float intervalAfter, std::vector<float>& out)
+void TruePeakLimiter::push(const float* frame, float intervalAfter, float*& to)
 {
     const int channels = m_settings.channels;
     std::copy(frame, frame + channels, m_ring.begin() + m_in * channels);
-    const long long judgedAt = (m_in + m_ringFrames - TruePeak::HalfTaps) % m_ringFrames;
+    const long long judgedAt = m_in >= TruePeak::HalfTaps
+                                   ? m_in - TruePeak::HalfTaps
+                                   : m_in + m_ringFrames - TruePeak::HalfTaps;
     m_in = m_in + 1 == m_ringFrames ? 0 : m_in + 1;
     ++m_pushed;
     // The frame HalfTaps back is judged by its own samples and the intervals on both sides.
@@ -118,7 +128,7 @@ void TruePeakLimiter::push(const float* frame, float intervalAfter, std::vector<
     m_outputPeak = std::max(m_outputPeak, m_peaks[size_t(at)] * gain);
     const float* readyFrame = m_ring.data() + at * channels;
     for (int channel = 0; channel < channels; ++channel)
-        out.push_back(readyFrame[channel] * gain);
+        *to++ = readyFrame[channel] * gain;
 }
 
 double TruePeakLimiter::largestReductionDb() const

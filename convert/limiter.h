@@ -35,7 +35,8 @@ public:
     float outputPeak() const { return m_outputPeak; }
 
 private:
-    void push(const float* frame, float intervalAfter, std::vector<float>& out);
+    // Takes a frame in and writes the frame that is ready, if any, at to, moving it on.
+    void push(const float* frame, float intervalAfter, float*& to);
     float nextGain(float needed);
 
     Settings m_settings;
@@ -63,6 +64,7 @@ private:
     std::vector<float> m_held;
     long long m_heldAt = 0;
     double m_heldSum = 0;
+    double m_perHeld = 1;
     // No frame of the last 2 * lookahead needed less than the whole gain, and the gain has
     // risen back: each frame passes as it is.
     bool m_idle = true;

@@ -10,15 +10,18 @@ namespace Loudness {
 namespace {
 
 // Short enough that the limiter's gain changes little within a stretch, long enough that a
-// guess walks a long song in a few milliseconds.
-constexpr long long StretchFrames = 32;
+// guess walks a long song in a few milliseconds. A song that would need more stretches than
+// MostStretches gets stretches twice as long, so that what is kept stays bounded.
+constexpr long long FirstStretchFrames = 32;
+constexpr size_t MostStretches = size_t(1) << 20;
 // The loudness of a 400 ms block below which it does not count, and how far below the mean of
 // the counted blocks one has to be to be left out as well.
 constexpr double AbsoluteGateLufs = -70.0;
 constexpr double RelativeGateLu = 10.0;
 constexpr double LoudnessOffset = -0.691;
-// A guess closer than this in gain to the target's is close enough.
+// A guess closer than this in gain or in loudness to the target's is close enough.
 constexpr double GainPrecisionDb = 0.005;
+constexpr double CloseEnoughLu = 0.002;
 
 // A channel's weight in the sum, by its place in the stream: left, right and centre count once,
 // the low-frequency channel not at all, the surround channels a little more.
@@ -116,7 +119,7 @@ struct Model::Filter
 Model::Model(int channels, int sampleRate, float ceiling, double mostGain)
     : m_channels(channels), m_subBlockFrames(std::max(1LL, (sampleRate + 5LL) / 10)),
       m_filters(size_t(channels), Filter(sampleRate)), m_scanner(channels),
-      m_relevantPeak(float(ceiling / mostGain))
+      m_relevantPeak(float(ceiling / mostGain)), m_stretchFrames(FirstStretchFrames)
 {
     for (int channel = 0; channel < channels; ++channel)
         m_weights.push_back(ChannelWeight(channel));
@@ -127,11 +130,13 @@ Model::~Model() = default;
 void Model::feed(const float* frames, long long count)
 {
     for (long long done = 0; done < count;) {
-        if (m_frames % StretchFrames == 0) {
+        if (m_frames % m_stretchFrames == 0) {
+            if (m_peaks.size() == MostStretches)
+                lengthenStretches();
             m_energies.push_back(0);
             m_peaks.push_back(0);
         }
-        const long long n = std::min(count - done, StretchFrames - m_frames % StretchFrames);
+        const long long n = std::min(count - done, m_stretchFrames - m_frames % m_stretchFrames);
         const float* from = frames + done * m_channels;
         double energy = 0;
         if (m_channels == 2) {
@@ -158,6 +163,18 @@ void Model::feed(const float* frames, long long count)
     addPeaks(m_between);
 }
 
+// Every two stretches become one.
+void Model::lengthenStretches()
+{
+    for (size_t stretch = 0; 2 * stretch + 1 < m_peaks.size(); ++stretch) {
+        m_energies[stretch] = m_energies[2 * stretch] + m_energies[2 * stretch + 1];
+        m_peaks[stretch] = std::max(m_peaks[2 * stretch], m_peaks[2 * stretch + 1]);
+    }
+    m_energies.resize(m_energies.size() / 2);
+    m_peaks.resize(m_peaks.size() / 2);
+    m_stretchFrames *= 2;
+}
+
 // Each point between two frames counts for the stretch of the first; those past the last frame
 // for the last stretch.
 void Model::addPeaks(const std::vector<float>& between)
@@ -167,10 +184,10 @@ void Model::addPeaks(const std::vector<float>& between)
     long long before = m_scanned - TruePeak::HalfTaps;
     m_scanned += count;
     for (long long at = 0; at < count && last >= 0;) {
-        const long long stretch = std::min(last, std::max(0LL, before) / StretchFrames);
+        const long long stretch = std::min(last, std::max(0LL, before) / m_stretchFrames);
         const long long run = before < 0        ? -before
                               : stretch == last ? count - at
-                                                : StretchFrames - before % StretchFrames;
+                                                : m_stretchFrames - before % m_stretchFrames;
         const long long end = std::min(count, at + run);
         float peak = 0;
         for (long long i = at; i < end; ++i)
@@ -200,25 +217,28 @@ float Model::peak()
 // its release rate.
 void Model::limiterGains(double gain, const TruePeakLimiter::Settings& limiter)
 {
-    const size_t count = m_peaks.size();
-    const long long span = std::max(1LL, std::llround(limiter.lookahead / double(StretchFrames)));
-    const double rise = 1.0 - std::exp(-double(StretchFrames) / std::max(1.0, limiter.release));
+    const long long count = static_cast<long long>(m_peaks.size());
+    const long long span = std::max(1LL, std::llround(limiter.lookahead / double(m_stretchFrames)));
+    const double rise = 1.0 - std::exp(-double(m_stretchFrames) / std::max(1.0, limiter.release));
+    // What each stretch needs, with the stretches before the first and after the last needing
+    // nothing.
+    m_needs.assign(size_t(count + 2 * span), 1.0f);
+    const float ceiling = limiter.ceiling;
+    for (long long stretch = 0; stretch < count; ++stretch) {
+        const float peak = float(double(m_peaks[size_t(stretch)]) * gain);
+        m_needs[size_t(span + stretch)] = peak > ceiling ? ceiling / peak : 1.0f;
+    }
     std::vector<double> least(size_t(span), 1.0);
     double leastSum = double(span);
     double current = 1.0;
-    m_gains.assign(count, 1.0f);
-    for (long long at = 0; at < static_cast<long long>(count) + span - 1; ++at) {
-        double needed = 1.0;
-        for (long long back = 0; back < span; ++back) {
-            const long long stretch = at - back;
-            if (stretch < 0 || stretch >= static_cast<long long>(count))
-                continue;
-            const double peak = double(m_peaks[size_t(stretch)]) * gain;
-            if (peak > limiter.ceiling)
-                needed = std::min(needed, limiter.ceiling / peak);
-        }
+    m_gains.assign(size_t(count), 1.0f);
+    for (long long at = 0; at < count + span - 1; ++at) {
+        const float* window = m_needs.data() + at + 1;
+        float needed = 1.0f;
+        for (long long back = 0; back < span; ++back)
+            needed = std::min(needed, window[back]);
         const size_t slot = size_t(at % span);
-        leastSum += needed - least[slot];
+        leastSum += double(needed) - least[slot];
         least[slot] = needed;
         const double target = std::min(1.0, leastSum / double(span));
         current = target < current ? target : current + (target - current) * rise;
@@ -237,7 +257,7 @@ double Model::lufs(double gain, const std::optional<TruePeakLimiter::Settings>& 
     m_subBlocks.assign(size_t(m_frames / m_subBlockFrames + 1), 0.0);
     for (size_t stretch = 0; stretch < m_energies.size(); ++stretch) {
         const double g = gain * m_gains[stretch];
-        m_subBlocks[size_t(static_cast<long long>(stretch) * StretchFrames / m_subBlockFrames)] +=
+        m_subBlocks[size_t(static_cast<long long>(stretch) * m_stretchFrames / m_subBlockFrames)] +=
             double(m_energies[stretch]) * g * g;
     }
     // Blocks of 400 ms, one every 100 ms; whole ones only.
@@ -282,11 +302,30 @@ double Model::gainDbFor(double aim, double mostGainDb, const TruePeakLimiter::Se
     if (double(peak()) * std::pow(10.0, low / 20) <= limiter.ceiling)
         return low;
     double high = mostGainDb;
-    if (lufs(std::pow(10.0, high / 20), limiter) <= aim)
+    double aboveHigh = lufs(std::pow(10.0, high / 20), limiter) - aim;
+    if (aboveHigh <= 0)
         return high;
+    // Between a gain that falls short and one that goes past, a straight line through the two
+    // guesses gives the next; the end that stays has its distance halved, so that it moves too.
+    double aboveLow = lufs(std::pow(10.0, low / 20), limiter) - aim;
+    int stays = 0;
     while (high - low > GainPrecisionDb) {
-        const double middle = (low + high) / 2;
-        (lufs(std::pow(10.0, middle / 20), limiter) < aim ? low : high) = middle;
+        const double next = std::clamp(high - aboveHigh * (high - low) / (aboveHigh - aboveLow),
+                                       low + GainPrecisionDb / 4, high - GainPrecisionDb / 4);
+        const double above = lufs(std::pow(10.0, next / 20), limiter) - aim;
+        if (std::fabs(above) < CloseEnoughLu)
+            return next;
+        if (above < 0) {
+            low = next;
+            aboveLow = above;
+            aboveHigh /= stays < 0 ? 2 : 1;
+            stays = std::min(stays, 0) - 1;
+        } else {
+            high = next;
+            aboveHigh = above;
+            aboveLow /= stays > 0 ? 2 : 1;
+            stays = std::max(stays, 0) + 1;
+        }
     }
     return (low + high) / 2;
 }

@@ -33,6 +33,7 @@ public:
 
 private:
     struct Filter;
+    void lengthenStretches();
     void addPeaks(const std::vector<float>& between);
     void limiterGains(double gain, const TruePeakLimiter::Settings& limiter);
 
@@ -43,14 +44,17 @@ private:
     TruePeak::Scanner m_scanner;
     float m_relevantPeak;
     std::vector<float> m_between;
+    long long m_stretchFrames;
     long long m_frames = 0;
     long long m_scanned = 0;
     float m_peak = 0;
     bool m_flushed = false;
-    // Per stretch of StretchFrames frames: its weighted K-filtered energy and its peak.
+    // Per stretch of m_stretchFrames frames: its weighted K-filtered energy and its peak.
     std::vector<float> m_energies;
     std::vector<float> m_peaks;
-    // The limiter's gain on each stretch and the energy of each 100 ms, reused between guesses.
+    // What each stretch needs of the limiter and what it gets, and the energy of each 100 ms,
+    // reused between guesses.
+    std::vector<float> m_needs;
     std::vector<float> m_gains;
     std::vector<double> m_subBlocks;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace TruePeak {
@@ -37,6 +38,31 @@ const Kernel& Weights()
 {
     static const Kernel kernel = MakeKernel();
     return kernel;
+}
+
+// Four samples side by side, worked on by one instruction where the processor can.
+using Lanes = float __attribute__((vector_size(16)));
+
+Lanes Load(const float* from)
+{
+    Lanes lanes;
+    std::memcpy(&lanes, from, sizeof lanes);
+    return lanes;
+}
+
+void Store(float* to, Lanes lanes)
+{
+    std::memcpy(to, &lanes, sizeof lanes);
+}
+
+Lanes Larger(Lanes a, Lanes b)
+{
+    return a > b ? a : b;
+}
+
+Lanes Magnitude(Lanes lanes)
+{
+    return Larger(lanes, -lanes);
 }
 
 } // namespace
@@ -96,20 +122,30 @@ void Scanner::feed(const float* frames, long long count, float threshold, std::v
 
 void Scanner::scanBlock(long long first, float* out)
 {
+    const Kernel& kernel = Weights();
     for (const std::vector<float>& planar : m_planar) {
         const float* x = planar.data() + first;
-        for (const auto& weights : Weights()) {
-            // Tap by tap over the block, so that the compiler can work on several points at
-            // once.
-            std::array<float, BlockFrames> sums{};
-            for (int tap = 0; tap < Taps; ++tap) {
-                const float weight = weights[size_t(tap)];
-                const float* from = x + tap;
-                for (long long i = 0; i < BlockFrames; ++i)
-                    sums[size_t(i)] += weight * from[i];
+        // Eight points of each phase at once, held in registers while the taps go by.
+        for (long long at = 0; at < BlockFrames; at += 8) {
+            Lanes a1{}, a2{}, a3{}, b1{}, b2{}, b3{};
+            for (size_t tap = 0; tap < size_t(Taps); ++tap) {
+                const Lanes low = Load(x + at + long(tap));
+                const Lanes high = Load(x + at + long(tap) + 4);
+                const float w1 = kernel[0][tap];
+                const float w2 = kernel[1][tap];
+                const float w3 = kernel[2][tap];
+                a1 += w1 * low;
+                a2 += w2 * low;
+                a3 += w3 * low;
+                b1 += w1 * high;
+                b2 += w2 * high;
+                b3 += w3 * high;
             }
-            for (long long i = 0; i < BlockFrames; ++i)
-                out[i] = std::max(out[i], std::fabs(sums[size_t(i)]));
+            Store(out + at, Larger(Load(out + at),
+                                   Larger(Magnitude(a1), Larger(Magnitude(a2), Magnitude(a3)))));
+            Store(out + at + 4,
+                  Larger(Load(out + at + 4),
+                         Larger(Magnitude(b1), Larger(Magnitude(b2), Magnitude(b3)))));
         }
     }
 }
