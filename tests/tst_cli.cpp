@@ -420,6 +420,7 @@ void TestCli::songsReachTheirLoudnessUnclipped_data()
     QTest::newRow("sparse loud drums over a soft piano")
         << Songs::SparseDrums(16) << "-16" << -16.0 << false;
     QTest::newRow("another target") << Smf::Demo(12, 4) << "-23" << -23.0 << false;
+    QTest::newRow("the limiter at work all through") << Smf::Demo(12, 1) << "-16" << -16.0 << false;
     Smf::Song whisper = Smf::Demo(12, 2);
     for (Smf::Track& track : whisper.tracks) {
         track.volume = 60;
