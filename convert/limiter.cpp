@@ -84,8 +84,9 @@ float TruePeakLimiter::nextGain(float needed)
     m_held[size_t(m_heldAt)] = least;
     m_heldAt = m_heldAt + 1 == lookahead ? 0 : m_heldAt + 1;
     const float target = std::min(1.0f, float(m_heldSum * m_perHeld));
-    // Falls at once with the target, rises towards it at the release rate.
-    m_gain = target < m_gain ? target : m_gain + (target - m_gain) * m_rise;
+    // Falls at once with the target, rises towards it at the release rate (a rise never passes
+    // the target, so the smaller of the two is the one that applies).
+    m_gain = std::min(target, m_gain + (target - m_gain) * m_rise);
     if (judged - m_lastNeed >= 2 * lookahead && m_gain > 0.99999f) {
         // Every held need is whole again.
         m_idle = true;

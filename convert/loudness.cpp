@@ -308,9 +308,12 @@ QByteArray Leveller::outputSamples(const std::vector<float>& samples)
 {
     QByteArray bytes(qsizetype(samples.size()) * OutputWidth, Qt::Uninitialized);
     char* to = bytes.data();
+    // Adding and taking away 1.5 * 2^52 rounds to the nearest whole number, half to even, as
+    // lrint does, without a call per sample.
+    constexpr double Rounder = 6755399441055744.0;
     for (const float sample : samples) {
-        const auto value =
-            qint32(std::clamp(std::lrint(double(sample) * 8388607.0), -8388608L, 8388607L));
+        const double scaled = std::clamp(double(sample) * 8388607.0, -8388608.0, 8388607.0);
+        const auto value = qint32((scaled + Rounder) - Rounder);
         *to++ = char(value & 0xFF);
         *to++ = char((value >> 8) & 0xFF);
         *to++ = char((value >> 16) & 0xFF);

@@ -104,12 +104,13 @@ void Scanner::feed(const float* frames, long long count, float threshold, std::v
     const float bound = OvershootBound();
     for (long long first = 0; first < count; first += BlockFrames) {
         // The frames that the block's points are made of, and one more.
-        float largest = 0;
+        Lanes lanes{};
         for (const std::vector<float>& planar : m_planar) {
             const float* from = planar.data() + first;
-            for (long long i = 0; i < BlockFrames + Taps; ++i)
-                largest = std::max(largest, std::fabs(from[i]));
+            for (long long i = 0; i < BlockFrames + Taps; i += 4)
+                lanes = Larger(lanes, Magnitude(Load(from + i)));
         }
+        const float largest = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
         if (largest * bound > threshold)
             scanBlock(first, out.data() + start + first);
     }
