@@ -16,32 +16,38 @@
 #include <thread>
 #include <vector>
 
-QList<BatchEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate, bool skipExisting)
+BatchPlanner::BatchPlanner(int bitrate, bool skipExisting)
+    : m_bitrateText(QString::number(bitrate) + QStringLiteral(" kbps")),
+      m_skipExisting(skipExisting)
+{}
+
+void BatchPlanner::add(const Sources::Source& source)
 {
-    const QString bitrateText = QString::number(bitrate) + QStringLiteral(" kbps");
-    QList<BatchEntry> entries;
-    entries.reserve(sources.size());
-    QHash<QString, QString> writers;
-    for (const Sources::Source& source : sources) {
-        BatchEntry entry;
-        entry.source = source.path;
-        entry.mp3 = QDir::cleanPath(
-            Conversion::Mp3Path(source.mp3Folder, Conversion::BaseName(entry.source), bitrateText));
-        const auto first = writers.constFind(entry.mp3);
-        if (first != writers.cend()) {
-            entry.status = BatchEntry::Status::Failed;
-            entry.reason = QStringLiteral("its MP3 file is written from ") + first.value() +
-                           QStringLiteral(", given before it");
-        } else {
-            writers.insert(entry.mp3, entry.source);
-            if (skipExisting && Paths::FileExists(entry.mp3)) {
-                entry.status = BatchEntry::Status::Skipped;
-                entry.reason = QStringLiteral("the MP3 file exists already");
-            }
-        }
-        entries.append(entry);
+    BatchEntry& entry = m_entries.emplaceBack();
+    entry.source = source.path;
+    entry.mp3 = QDir::cleanPath(Conversion::Mp3Path(
+        source.mp3Folder, Conversion::BaseName(QStringView(entry.source)), m_bitrateText));
+    // One look-up: the writer is known by its place counted from one, none by nought. The
+    // key views the entry's own path, which keeps its text wherever the entry moves.
+    qsizetype& writer = m_writers[QStringView(entry.mp3)];
+    if (writer > 0) {
+        entry.status = BatchEntry::Status::Failed;
+        entry.reason = QStringLiteral("its MP3 file is written from ") +
+                       m_entries.at(writer - 1).source + QStringLiteral(", given before it");
+        return;
     }
-    return entries;
+    writer = m_entries.size();
+    if (m_skipExisting && Paths::FileExists(entry.mp3)) {
+        entry.status = BatchEntry::Status::Skipped;
+        entry.reason = QStringLiteral("the MP3 file exists already");
+    }
+}
+
+QList<BatchEntry> BatchPlanner::takeEntries()
+{
+    // The look-ups view the entries' own paths: they go first.
+    m_writers.clear();
+    return std::move(m_entries);
 }
 
 namespace {

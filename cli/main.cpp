@@ -232,11 +232,12 @@ int Run(const CliOptions& options)
     // Until the batch is planned there is nothing to clean up: a signal ends the search or
     // the reading of a list at once.
     Stopping::SetEndAtOnce(true);
-    QList<Sources::Source> sources;
+    BatchPlanner planner(options.bitrate, options.skipExisting);
     QString error;
-    if (!Sources::Gather(options, sources, error))
+    if (!Sources::Gather(
+            options, [&](const Sources::Source& source) { planner.add(source); }, error))
         return UsageError(error);
-    QList<BatchEntry> entries = PlanBatch(sources, options.bitrate, options.skipExisting);
+    QList<BatchEntry> entries = planner.takeEntries();
     if (options.dryRun)
         return DryRun(entries);
     Stopping::SetEndAtOnce(false);

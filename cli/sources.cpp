@@ -39,12 +39,11 @@ bool ReadAll(int descriptor, QByteArray& bytes)
 class Gatherer
 {
 public:
-    explicit Gatherer(const CliOptions& options)
-        : m_options(options), m_patterns(Patterns(options.extensions))
+    Gatherer(const CliOptions& options, const std::function<void(const Source&)>& take)
+        : m_options(options), m_patterns(Patterns(options.extensions)), m_take(take)
     {}
 
     void addGiven(const QString& given);
-    QList<Source> sources;
 
 private:
     void addFolder(const QString& folder);
@@ -53,6 +52,7 @@ private:
 
     const CliOptions& m_options;
     const QStringList m_patterns;
+    const std::function<void(const Source&)>& m_take;
     QSet<QPair<quint64, quint64>> m_files;
     QSet<QString> m_missing;
 };
@@ -80,7 +80,7 @@ bool Gatherer::firstTime(const QString& path)
 void Gatherer::addFile(const QString& path, const QString& mp3Folder)
 {
     if (firstTime(path))
-        sources.append({path, mp3Folder});
+        m_take({path, mp3Folder});
 }
 
 void Gatherer::addFolder(const QString& folder)
@@ -104,11 +104,10 @@ void Gatherer::addFolder(const QString& folder)
             else if (mp3Folder.isEmpty())
                 mp3Folder = folderPath;
         }
-        if (!m_files.contains({file.device, file.inode})) {
-            m_files.insert({file.device, file.inode});
-            sources.append(
-                {folderPath + Platform::DecodePath(file.path.sliced(file.nameAt)), mp3Folder});
-        }
+        const qsizetype known = m_files.size();
+        m_files.insert({file.device, file.inode});
+        if (m_files.size() > known)
+            m_take({Platform::DecodePath(file.path), mp3Folder});
     });
 }
 
@@ -191,9 +190,10 @@ bool SplitList(const QByteArray& bytes, bool nullSeparated, QStringList& paths)
     return true;
 }
 
-bool Gather(const CliOptions& options, QList<Source>& sources, QString& error)
+bool Gather(const CliOptions& options, const std::function<void(const Source& source)>& take,
+            QString& error)
 {
-    Gatherer gatherer(options);
+    Gatherer gatherer(options, take);
     for (const CliInput& input : options.inputs) {
         if (input.kind == CliInput::Kind::Path) {
             gatherer.addGiven(input.text);
@@ -205,7 +205,6 @@ bool Gather(const CliOptions& options, QList<Source>& sources, QString& error)
         for (const QString& path : std::as_const(listed))
             gatherer.addGiven(path);
     }
-    sources = std::move(gatherer.sources);
     return true;
 }
 

@@ -4,13 +4,19 @@
 #include "filelist/folderlisting.h"
 #include "filelist/foldersearch.h"
 
+#include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <memory>
 #include <set>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -19,10 +25,39 @@ namespace TreeWalk {
 
 namespace {
 
+// Names copied out of a folder's listing into blocks that never move, so that views of them stay
+// good however many follow; each ends with a NUL byte for the system's calls.
+class NameStore
+{
+public:
+    QByteArrayView keep(const char* name, qsizetype length)
+    {
+        if (m_blocks.empty() || m_used + length + 1 > m_size) {
+            m_size = std::max(BlockSize, length + 1);
+            m_blocks.push_back(std::make_unique<char[]>(size_t(m_size)));
+            m_used = 0;
+        }
+        char* to = m_blocks.back().get() + m_used;
+        std::memcpy(to, name, size_t(length) + 1);
+        m_used += length + 1;
+        return {to, length};
+    }
+
+private:
+    static constexpr qsizetype BlockSize = 4096;
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    qsizetype m_used = 0;
+    qsizetype m_size = 0;
+};
+
+// An entry of a folder, its name kept in the folder's NameStore.
 struct Entry
 {
-    QByteArray name;
+    QByteArrayView name;
     unsigned char type = DT_UNKNOWN;
+    // The file itself: a link's target as its status tells, a file as the listing tells.
+    quint64 device = 0;
+    quint64 inode = 0;
 };
 
 bool IsAscii(QByteArrayView bytes)
@@ -113,78 +148,69 @@ bool Stat(int folder, const char* name, struct stat& facts, int flags = 0)
     return ::fstatat(folder, name, &facts, flags) == 0;
 }
 
-class Walker
+// What one folder is and holds, learnt from the system alone, so that the folders of a level
+// are surveyed at once on several threads; what depends on the folders before it (whether it
+// was reached already) is settled in order, on the walk's own thread.
+struct Survey
 {
-public:
-    Walker(const QStringList& patterns, const std::function<void(const File&)>& found)
-        : m_matcher(patterns), m_found(found)
-    {}
-
-    void run(const QByteArray& folder);
-
-private:
-    enum class Entering { No, FilesOnly, Yes };
-    Entering enter(const QByteArray& folder, bool top, bool isRoot);
-    void list(const QByteArray& folder, std::vector<QByteArray>* subFolders);
-    bool read(int descriptor, const QByteArray& folder, std::vector<Entry>& folders,
-              std::vector<Entry>& files) const;
-    void hand(int descriptor, const QByteArray& folder, const Entry& file);
-
-    const Matcher m_matcher;
-    const std::function<void(const File&)>& m_found;
-    std::set<std::pair<quint64, quint64>> m_entered;
-    // The window's search names the root's folders with a doubled separator ("//usr/"), which
-    // counts against the longest path it takes.
-    qsizetype m_extra = 0;
-    QByteArray m_path;
+    // It is a folder, its path is not too long, and it is not a hidden link to a folder that
+    // could be written (a hidden system folder).
+    bool searchable = false;
+    bool hiddenSystem = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    // Its listing was read whole.
+    bool listed = false;
+    NameStore names;
+    std::vector<Entry> subFolders;
+    std::vector<Entry> files;
 };
 
-void Walker::run(const QByteArray& folder)
+class Surveyor
 {
-    const bool isRoot = !folder.isEmpty() && std::all_of(folder.cbegin(), folder.cend(),
-                                                         [](char c) { return c == '/'; });
-    m_extra = isRoot ? 1 : 0;
-    std::vector<QByteArray> level{isRoot ? QByteArray("/") : folder + '/'};
-    for (bool top = true; !level.empty(); top = false) {
-        std::vector<QByteArray> next;
-        for (const QByteArray& each : level) {
-            const Entering entering = enter(each, top, top && isRoot);
-            if (entering != Entering::No)
-                list(each, entering == Entering::Yes ? &next : nullptr);
-        }
-        level = std::move(next);
-    }
-}
+public:
+    Surveyor(const QStringList& patterns, qsizetype extra) : m_matcher(patterns), m_extra(extra) {}
 
-// Whether a folder (ending with a separator) is searched: it is one, its path is not too
-// long, it is not a hidden system folder (a hidden link to a folder that could be written),
-// and it was not reached before. The folder the search starts from gives its own files even
-// when it is a hidden system folder.
-Walker::Entering Walker::enter(const QByteArray& folder, bool top, bool isRoot)
+    Survey survey(const QByteArray& folder, bool isRoot) const;
+
+private:
+    void identify(const QByteArray& folder, bool isRoot, Survey& survey) const;
+    bool read(int descriptor, const QByteArray& folder, Survey& survey,
+              std::vector<Entry>& files) const;
+    bool take(int descriptor, Entry& file, quint64 folderDevice, bool listingNamesFiles) const;
+
+    const Matcher m_matcher;
+    // The window's search names the root's folders with a doubled separator ("//usr/"), which
+    // counts against the longest path it takes.
+    const qsizetype m_extra;
+};
+
+// Whether a folder (ending with a separator) could be searched, and which folder it is. The
+// folder the search starts from gives its own files even when it is a hidden system folder.
+void Surveyor::identify(const QByteArray& folder, bool isRoot, Survey& survey) const
 {
-    if (folder.size() + m_extra >= Platform::PathLimit())
-        return Entering::No;
     struct stat facts
     {
     };
-    if (!Stat(AT_FDCWD, folder.constData(), facts) || !S_ISDIR(facts.st_mode))
-        return Entering::No;
-    if (!isRoot) {
-        const QByteArray own = folder.chopped(1);
-        const bool hidden = own.at(own.lastIndexOf('/') + 1) == '.';
-        struct stat link
-        {
-        };
-        if (hidden && Stat(AT_FDCWD, own.constData(), link, AT_SYMLINK_NOFOLLOW) &&
-            S_ISLNK(link.st_mode) && ::access(own.constData(), W_OK) == 0)
-            return top ? Entering::FilesOnly : Entering::No;
-    }
-    return m_entered.emplace(quint64(facts.st_dev), quint64(facts.st_ino)).second ? Entering::Yes
-                                                                                  : Entering::No;
+    if (folder.size() + m_extra >= Platform::PathLimit() ||
+        !Stat(AT_FDCWD, folder.constData(), facts) || !S_ISDIR(facts.st_mode))
+        return;
+    survey.searchable = true;
+    survey.device = quint64(facts.st_dev);
+    survey.inode = quint64(facts.st_ino);
+    if (isRoot)
+        return;
+    const QByteArray own = folder.chopped(1);
+    const bool hidden = own.at(own.lastIndexOf('/') + 1) == '.';
+    struct stat link
+    {
+    };
+    survey.hiddenSystem = hidden && Stat(AT_FDCWD, own.constData(), link, AT_SYMLINK_NOFOLLOW) &&
+                          S_ISLNK(link.st_mode) && ::access(own.constData(), W_OK) == 0;
 }
 
-bool Walker::read(int descriptor, const QByteArray& folder, std::vector<Entry>& folders,
-                  std::vector<Entry>& files) const
+bool Surveyor::read(int descriptor, const QByteArray& folder, Survey& survey,
+                    std::vector<Entry>& files) const
 {
     DIR* dir = ::fdopendir(descriptor);
     if (!dir) {
@@ -211,7 +237,8 @@ bool Walker::read(int descriptor, const QByteArray& folder, std::vector<Entry>& 
         if (type == DT_DIR || (target && S_ISDIR(facts.st_mode))) {
             const QString decoded = Platform::DecodePath(name);
             if (!FolderSearch::HasBadCharacters(decoded) && !FolderSearch::IsPathTooLong(decoded))
-                folders.push_back({QByteArray(name), type});
+                survey.subFolders.push_back(
+                    {survey.names.keep(name, qsizetype(std::strlen(name))), type});
             continue;
         }
         // Only a regular file or a link to one can be taken.
@@ -220,68 +247,199 @@ bool Walker::read(int descriptor, const QByteArray& folder, std::vector<Entry>& 
         const qsizetype length = qsizetype(std::strlen(name));
         if (name[0] != '~' && folder.size() + m_extra + length < Platform::PathLimit() &&
             m_matcher.matches(QByteArrayView(name, length)))
-            files.push_back({QByteArray(name, length), type});
+            files.push_back({survey.names.keep(name, length), type,
+                             target ? quint64(facts.st_dev) : 0,
+                             target ? quint64(facts.st_ino) : quint64(raw->d_ino)});
     }
     // The descriptor goes with the listing; the caller's copy stays open for the files.
     ::closedir(dir);
     return complete;
 }
 
-void Walker::list(const QByteArray& folder, std::vector<QByteArray>* subFolders)
+Survey Surveyor::survey(const QByteArray& folder, bool isRoot) const
 {
+    Survey survey;
+    identify(folder, isRoot, survey);
+    if (!survey.searchable)
+        return survey;
     const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0)
-        return;
-    const int listed = ::dup(descriptor);
-    std::vector<Entry> folders;
-    std::vector<Entry> files;
-    if (listed < 0 || !read(listed, folder, folders, files)) {
-        ::close(descriptor);
-        return;
-    }
-    if (subFolders) {
-        SortByName(folders);
-        for (const Entry& entry : folders)
-            subFolders->push_back(folder + entry.name + '/');
-    }
-    SortByName(files);
-    m_path = folder;
-    for (const Entry& file : files)
-        hand(descriptor, folder, file);
-    ::close(descriptor);
-}
-
-// Opens the file once: that it opens for reading, at once, as a regular file, is what the
-// window's search asks, and the open file tells which file it is.
-void Walker::hand(int descriptor, const QByteArray& folder, const Entry& file)
-{
-    const int opened =
-        ::openat(descriptor, file.name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (opened < 0)
-        return;
-    struct stat facts
+        return survey;
+    struct stat own
     {
     };
-    const bool regular = ::fstat(opened, &facts) == 0 && S_ISREG(facts.st_mode);
-    ::close(opened);
-    if (!regular)
-        return;
+    struct statfs system
+    {
+    };
+    const int listed = ::dup(descriptor);
+    std::vector<Entry> files;
+    if (::fstat(descriptor, &own) != 0 || ::fstatfs(descriptor, &system) != 0 || listed < 0 ||
+        !read(listed, folder, survey, files)) {
+        if (listed >= 0)
+            ::close(listed);
+        ::close(descriptor);
+        survey.subFolders.clear();
+        return survey;
+    }
+    survey.listed = true;
+    SortByName(survey.subFolders);
+    SortByName(files);
+    // An overlay's listing may give a lower layer's inode numbers, not those its files show.
+    const bool listingNamesFiles = system.f_type != OVERLAYFS_SUPER_MAGIC;
+    survey.files.reserve(files.size());
+    for (Entry& file : files)
+        if (take(descriptor, file, quint64(own.st_dev), listingNamesFiles))
+            survey.files.push_back(file);
+    ::close(descriptor);
+    return survey;
+}
+
+// Whether the window's search would take the file, and which file it is. Readability is asked
+// without opening the file, since opening each file of a large collection costs many times
+// what listing it does; the answer is the opening's, save under a security module's own rules
+// or a lease another program holds.
+bool Surveyor::take(int descriptor, Entry& file, quint64 folderDevice, bool listingNamesFiles) const
+{
+    const char* name = file.name.data();
+    if (::faccessat(descriptor, name, R_OK, AT_EACCESS) != 0)
+        return false;
+    if (file.type == DT_REG) {
+        file.device = folderDevice;
+        struct stat facts
+        {
+        };
+        if (!listingNamesFiles) {
+            if (!Stat(descriptor, name, facts, AT_SYMLINK_NOFOLLOW) || !S_ISREG(facts.st_mode))
+                return false;
+            file.device = quint64(facts.st_dev);
+            file.inode = quint64(facts.st_ino);
+        }
+    }
     // A hidden regular file that could be written is a hidden archive file, which the search
     // leaves out; a link is not one, whatever it points to.
-    if (file.name.startsWith('.')) {
+    if (name[0] == '.') {
         struct stat own
         {
         };
-        const bool ownRegular = file.type == DT_REG || (file.type == DT_UNKNOWN &&
-                                                        Stat(descriptor, file.name.constData(), own,
-                                                             AT_SYMLINK_NOFOLLOW) &&
-                                                        S_ISREG(own.st_mode));
-        if (ownRegular && ::faccessat(descriptor, file.name.constData(), W_OK, 0) == 0)
-            return;
+        const bool ownRegular =
+            file.type == DT_REG ||
+            (file.type == DT_UNKNOWN && Stat(descriptor, name, own, AT_SYMLINK_NOFOLLOW) &&
+             S_ISREG(own.st_mode));
+        if (ownRegular && ::faccessat(descriptor, name, W_OK, 0) == 0)
+            return false;
     }
-    m_path.truncate(folder.size());
-    m_path += file.name;
-    m_found({m_path, folder.size(), quint64(facts.st_dev), quint64(facts.st_ino)});
+    return true;
+}
+
+// The folders of a level, surveyed by as many threads as the machine runs at once and taken
+// in their order as each is ready.
+class LevelSurvey
+{
+public:
+    LevelSurvey(const Surveyor& surveyor, const std::vector<QByteArray>& folders, bool isRoot)
+        : m_surveyor(surveyor), m_folders(folders), m_isRoot(isRoot), m_slots(folders.size())
+    {
+        const int threads =
+            int(std::min<size_t>(folders.size(), size_t(std::max(1, QThread::idealThreadCount()))));
+        for (int i = 0; i < threads && folders.size() > 1; ++i)
+            m_threads.emplace_back([this] { work(); });
+    }
+    ~LevelSurvey()
+    {
+        m_next = m_folders.size();
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+    LevelSurvey(const LevelSurvey&) = delete;
+    LevelSurvey& operator=(const LevelSurvey&) = delete;
+
+    // The survey of the folder at index, waited for; it is handed over once.
+    Survey take(size_t index)
+    {
+        if (m_threads.empty())
+            return m_surveyor.survey(m_folders[index], m_isRoot);
+        Slot& slot = m_slots[index];
+        slot.ready.wait(false);
+        return std::move(slot.survey);
+    }
+
+private:
+    struct Slot
+    {
+        Survey survey;
+        std::atomic<bool> ready = false;
+    };
+
+    void work()
+    {
+        for (size_t index = m_next++; index < m_folders.size(); index = m_next++) {
+            Slot& slot = m_slots[index];
+            slot.survey = m_surveyor.survey(m_folders[index], m_isRoot);
+            slot.ready = true;
+            slot.ready.notify_one();
+        }
+    }
+
+    const Surveyor& m_surveyor;
+    const std::vector<QByteArray>& m_folders;
+    const bool m_isRoot;
+    std::vector<Slot> m_slots;
+    std::atomic<size_t> m_next = 0;
+    std::vector<std::thread> m_threads;
+};
+
+class Walker
+{
+public:
+    Walker(const QStringList& patterns, qsizetype extra,
+           const std::function<void(const File&)>& found)
+        : m_surveyor(patterns, extra), m_found(found)
+    {}
+
+    void run(const QByteArray& start, bool isRoot);
+
+private:
+    void hand(const QByteArray& folder, Survey& survey, bool top, std::vector<QByteArray>& next);
+
+    const Surveyor m_surveyor;
+    const std::function<void(const File&)>& m_found;
+    std::set<std::pair<quint64, quint64>> m_entered;
+    QByteArray m_path;
+};
+
+void Walker::run(const QByteArray& start, bool isRoot)
+{
+    std::vector<QByteArray> level{start};
+    for (bool top = true; !level.empty(); top = false) {
+        std::vector<QByteArray> next;
+        LevelSurvey surveys(m_surveyor, level, top && isRoot);
+        for (size_t index = 0; index < level.size(); ++index) {
+            Survey survey = surveys.take(index);
+            hand(level[index], survey, top, next);
+        }
+        level = std::move(next);
+    }
+}
+
+// A folder is searched unless it was reached before; a hidden system folder only for its own
+// files, and only where the search starts.
+void Walker::hand(const QByteArray& folder, Survey& survey, bool top, std::vector<QByteArray>& next)
+{
+    if (!survey.searchable || (survey.hiddenSystem && !top))
+        return;
+    if (!survey.hiddenSystem && !m_entered.emplace(survey.device, survey.inode).second)
+        return;
+    if (!survey.listed)
+        return;
+    if (!survey.hiddenSystem)
+        for (const Entry& entry : survey.subFolders)
+            next.push_back(folder + entry.name.toByteArray() + '/');
+    m_path = folder;
+    for (const Entry& file : survey.files) {
+        m_path.truncate(folder.size());
+        m_path += file.name;
+        m_found({m_path, folder.size(), file.device, file.inode});
+    }
 }
 
 } // namespace
@@ -289,7 +447,9 @@ void Walker::hand(int descriptor, const QByteArray& folder, const Entry& file)
 void Walk(const QByteArray& folder, const QStringList& patterns,
           const std::function<void(const File& file)>& found)
 {
-    Walker(patterns, found).run(folder);
+    const bool isRoot = !folder.isEmpty() && std::all_of(folder.cbegin(), folder.cend(),
+                                                         [](char c) { return c == '/'; });
+    Walker(patterns, isRoot ? 1 : 0, found).run(isRoot ? QByteArray("/") : folder + '/', isRoot);
 }
 
 } // namespace TreeWalk

@@ -47,10 +47,15 @@ quint32 Le32(const QByteArray& bytes, qsizetype at)
 
 QString BaseName(const QString& sourcePath)
 {
+    return BaseName(QStringView(sourcePath)).toString();
+}
+
+QStringView BaseName(QStringView sourcePath)
+{
     return Paths::StripExtension(Paths::FileNameOfPath(sourcePath));
 }
 
-QString Mp3Path(const QString& folder, const QString& baseName, const QString& bitrateText)
+QString Mp3Path(const QString& folder, QStringView baseName, const QString& bitrateText)
 {
     // Made in one piece: a dry run makes one for every file of a collection.
     const QLatin1String ending(".mp3");

@@ -12,9 +12,10 @@ namespace Conversion {
 
 // The source's file name without its extension.
 QString BaseName(const QString& sourcePath);
+QStringView BaseName(QStringView sourcePath);
 
 // "<folder>/<base>_<bitrate text>.mp3", doubled separators collapsed.
-QString Mp3Path(const QString& folder, const QString& baseName, const QString& bitrateText);
+QString Mp3Path(const QString& folder, QStringView baseName, const QString& bitrateText);
 
 // "<TEMP>/<base>.wav", as it is (not collapsed).
 QString WavPath(const QString& tempFolder, const QString& baseName);

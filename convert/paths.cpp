@@ -104,10 +104,20 @@ QString FolderOfPath(const QString& path, QChar separator)
 
 QString FileNameOfPath(const QString& path, QChar separator)
 {
+    return FileNameOfPath(QStringView(path), separator).toString();
+}
+
+QStringView FileNameOfPath(QStringView path, QChar separator)
+{
     return path.mid(path.lastIndexOf(separator) + 1);
 }
 
 QString StripExtension(const QString& name)
+{
+    return StripExtension(QStringView(name)).toString();
+}
+
+QStringView StripExtension(QStringView name)
 {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot >= 1 ? name.left(dot) : name;
@@ -115,6 +125,12 @@ QString StripExtension(const QString& name)
 
 QString CollapseBackslashes(const QString& path, QChar separator)
 {
+    const QChar pair[] = {separator, separator};
+    // Most paths have nothing to collapse and are handed back as they are; a path that starts
+    // with one backslash is made a network path.
+    if (!path.contains(QStringView(pair, 2)) &&
+        (separator != QLatin1Char('\\') || !path.startsWith(separator)))
+        return path;
     if (!path.startsWith(separator))
         return CollapsePairs(path, separator);
 

@@ -21,9 +21,11 @@ QString FolderOfPath(const QString& path, QChar separator = Platform::NativeSepa
 
 // The text after the last separator; the whole text when there is none.
 QString FileNameOfPath(const QString& path, QChar separator = Platform::NativeSeparator);
+QStringView FileNameOfPath(QStringView path, QChar separator = Platform::NativeSeparator);
 
 // The name without the part after its last ".", unless that "." is the first character.
 QString StripExtension(const QString& name);
+QStringView StripExtension(QStringView name);
 
 // Reduces doubled separators left by joining a folder that ends in one with a name.
 QString CollapseBackslashes(const QString& path, QChar separator = Platform::NativeSeparator);
