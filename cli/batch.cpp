@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
+#include <QtConcurrent/QtConcurrentMap>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -21,33 +22,60 @@ BatchPlanner::BatchPlanner(int bitrate, bool skipExisting)
       m_skipExisting(skipExisting)
 {}
 
-void BatchPlanner::add(const Sources::Source& source)
+namespace {
+
+// An MP3 path with its hash, made beforehand with the path on any thread.
+struct Mp3Key
 {
-    BatchEntry& entry = m_entries.emplaceBack();
-    entry.source = source.path;
-    entry.mp3 = QDir::cleanPath(Conversion::Mp3Path(
-        source.mp3Folder, Conversion::BaseName(QStringView(entry.source)), m_bitrateText));
-    // One look-up: the writer is known by its place counted from one, none by nought. The
-    // key views the entry's own path, which keeps its text wherever the entry moves.
-    qsizetype& writer = m_writers[QStringView(entry.mp3)];
-    if (writer > 0) {
-        entry.status = BatchEntry::Status::Failed;
-        entry.reason = QStringLiteral("its MP3 file is written from ") +
-                       m_entries.at(writer - 1).source + QStringLiteral(", given before it");
-        return;
+    QStringView path;
+    size_t hash = 0;
+
+    friend bool operator==(const Mp3Key& first, const Mp3Key& second)
+    {
+        return first.path == second.path;
     }
-    writer = m_entries.size();
-    if (m_skipExisting && Paths::FileExists(entry.mp3)) {
-        entry.status = BatchEntry::Status::Skipped;
-        entry.reason = QStringLiteral("the MP3 file exists already");
-    }
+};
+
+size_t qHash(const Mp3Key& key, size_t seed)
+{
+    return key.hash ^ seed;
 }
+
+} // namespace
 
 QList<BatchEntry> BatchPlanner::takeEntries()
 {
-    // The look-ups view the entries' own paths: they go first.
-    m_writers.clear();
-    return std::move(m_entries);
+    QList<BatchEntry> entries(m_sources.size());
+    std::vector<size_t> hashes(size_t(m_sources.size()));
+    BatchEntry* const first = entries.data();
+    QtConcurrent::blockingMap(entries, [&](BatchEntry& entry) {
+        const qsizetype index = &entry - first;
+        const Sources::Source& source = m_sources.at(index);
+        entry.source = source.path;
+        entry.mp3 = QDir::cleanPath(Conversion::Mp3Path(
+            source.mp3Folder, Conversion::BaseName(QStringView(entry.source)), m_bitrateText));
+        hashes[size_t(index)] = qHash(entry.mp3);
+    });
+    m_sources.clear();
+    // Each MP3 path with the place of the entry that writes it.
+    QHash<Mp3Key, qsizetype> writers;
+    writers.reserve(entries.size());
+    for (qsizetype index = 0; index < entries.size(); ++index) {
+        BatchEntry& entry = entries[index];
+        const auto writer = writers.constFind({entry.mp3, hashes[size_t(index)]});
+        if (writer != writers.cend()) {
+            entry.status = BatchEntry::Status::Failed;
+            entry.reason = QStringLiteral("its MP3 file is written from ") +
+                           entries.at(*writer).source + QStringLiteral(", given before it");
+            continue;
+        }
+        writers.insert({entry.mp3, hashes[size_t(index)]}, index);
+        if (m_skipExisting && Paths::FileExists(entry.mp3)) {
+            entry.status = BatchEntry::Status::Skipped;
+            entry.reason = QStringLiteral("the MP3 file exists already");
+        }
+    }
+    return entries;
 }
 
 namespace {

@@ -3,7 +3,6 @@
 #include "cli/sources.h"
 #include "convert/loudness.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -37,22 +36,19 @@ Q_DECLARE_TYPEINFO(BatchEntry, Q_RELOCATABLE_TYPE);
 // The MP3 path of every source, and the entries of a batch in the order the sources are added:
 // a source whose MP3 file another source before it writes already fails, so the outcome never
 // depends on which conversion ends first; with skipExisting, one whose MP3 file exists is
-// skipped. Sources are added as they are found, so that planning a collection goes on while
-// its folders are still being read.
+// skipped. The paths of a collection's many files are made on all processors at once.
 class BatchPlanner
 {
 public:
     BatchPlanner(int bitrate, bool skipExisting);
 
-    void add(const Sources::Source& source);
+    void add(const Sources::Source& source) { m_sources.append(source); }
     QList<BatchEntry> takeEntries();
 
 private:
     const QString m_bitrateText;
     const bool m_skipExisting;
-    QList<BatchEntry> m_entries;
-    // Each MP3 path with the place of the entry that writes it, counted from one.
-    QHash<QStringView, qsizetype> m_writers;
+    QList<Sources::Source> m_sources;
 };
 
 struct BatchSettings

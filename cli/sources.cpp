@@ -107,7 +107,7 @@ void Gatherer::addFolder(const QString& folder)
         const qsizetype known = m_files.size();
         m_files.insert({file.device, file.inode});
         if (m_files.size() > known)
-            m_take({Platform::DecodePath(file.path), mp3Folder});
+            m_take({file.text, mp3Folder});
     });
 }
 

@@ -58,6 +58,8 @@ struct Entry
     // The file itself: a link's target as its status tells, a file as the listing tells.
     quint64 device = 0;
     quint64 inode = 0;
+    // A file's whole path as text.
+    QString text;
 };
 
 bool IsAscii(QByteArrayView bytes)
@@ -238,7 +240,7 @@ bool Surveyor::read(int descriptor, const QByteArray& folder, Survey& survey,
             const QString decoded = Platform::DecodePath(name);
             if (!FolderSearch::HasBadCharacters(decoded) && !FolderSearch::IsPathTooLong(decoded))
                 survey.subFolders.push_back(
-                    {survey.names.keep(name, qsizetype(std::strlen(name))), type});
+                    {survey.names.keep(name, qsizetype(std::strlen(name))), type, 0, 0, {}});
             continue;
         }
         // Only a regular file or a link to one can be taken.
@@ -247,11 +249,12 @@ bool Surveyor::read(int descriptor, const QByteArray& folder, Survey& survey,
         const qsizetype length = qsizetype(std::strlen(name));
         if (name[0] != '~' && folder.size() + m_extra + length < Platform::PathLimit() &&
             m_matcher.matches(QByteArrayView(name, length)))
-            files.push_back({survey.names.keep(name, length), type,
+            files.push_back({survey.names.keep(name, length),
+                             type,
                              target ? quint64(facts.st_dev) : 0,
-                             target ? quint64(facts.st_ino) : quint64(raw->d_ino)});
+                             target ? quint64(facts.st_ino) : quint64(raw->d_ino),
+                             {}});
     }
-    // The descriptor goes with the listing; the caller's copy stays open for the files.
     ::closedir(dir);
     return complete;
 }
@@ -271,12 +274,11 @@ Survey Surveyor::survey(const QByteArray& folder, bool isRoot) const
     struct statfs system
     {
     };
-    const int listed = ::dup(descriptor);
     std::vector<Entry> files;
-    if (::fstat(descriptor, &own) != 0 || ::fstatfs(descriptor, &system) != 0 || listed < 0 ||
-        !read(listed, folder, survey, files)) {
-        if (listed >= 0)
-            ::close(listed);
+    // The listing takes a descriptor of its own with it; this one stays open for the files.
+    const bool known = ::fstat(descriptor, &own) == 0 && ::fstatfs(descriptor, &system) == 0;
+    const int listed = known ? ::dup(descriptor) : -1;
+    if (listed < 0 || !read(listed, folder, survey, files)) {
         ::close(descriptor);
         survey.subFolders.clear();
         return survey;
@@ -287,22 +289,26 @@ Survey Surveyor::survey(const QByteArray& folder, bool isRoot) const
     // An overlay's listing may give a lower layer's inode numbers, not those its files show.
     const bool listingNamesFiles = system.f_type != OVERLAYFS_SUPER_MAGIC;
     survey.files.reserve(files.size());
+    QByteArray path = folder;
     for (Entry& file : files)
-        if (take(descriptor, file, quint64(own.st_dev), listingNamesFiles))
-            survey.files.push_back(file);
+        if (take(descriptor, file, quint64(own.st_dev), listingNamesFiles)) {
+            // Decoded here, on one of the survey's threads, rather than on the walk's own.
+            path.truncate(folder.size());
+            path += file.name;
+            file.text = Platform::DecodePath(path);
+            survey.files.push_back(std::move(file));
+        }
     ::close(descriptor);
     return survey;
 }
 
-// Whether the window's search would take the file, and which file it is. Readability is asked
-// without opening the file, since opening each file of a large collection costs many times
-// what listing it does; the answer is the opening's, save under a security module's own rules
-// or a lease another program holds.
+// Whether the window's search would take the file, and which file it is. Whether it can be read
+// is not asked: a file that cannot be read fails when it is converted and says why, as one
+// named directly does, rather than going missing without a word; and asking costs a look-up
+// for every file of a collection, many times what listing it does.
 bool Surveyor::take(int descriptor, Entry& file, quint64 folderDevice, bool listingNamesFiles) const
 {
     const char* name = file.name.data();
-    if (::faccessat(descriptor, name, R_OK, AT_EACCESS) != 0)
-        return false;
     if (file.type == DT_REG) {
         file.device = folderDevice;
         struct stat facts
@@ -438,7 +444,7 @@ void Walker::hand(const QByteArray& folder, Survey& survey, bool top, std::vecto
     for (const Entry& file : survey.files) {
         m_path.truncate(folder.size());
         m_path += file.name;
-        m_found({m_path, folder.size(), file.device, file.inode});
+        m_found({m_path, folder.size(), file.device, file.inode, file.text});
     }
 }
 

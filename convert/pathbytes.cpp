@@ -16,6 +16,12 @@ bool IsEscapedByte(char16_t unit)
     return unit >= EscapeBase + 0x80 && unit <= EscapeBase + 0xFF;
 }
 
+// Only a surrogate can stand for a stray byte; a dry run shows a whole collection.
+bool HasSurrogate(QStringView text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar unit) { return unit.isSurrogate(); });
+}
+
 // The length of the valid UTF-8 sequence at the start of the bytes, or 0 when there is none:
 // no overlong forms, no surrogates, nothing above U+10FFFF.
 qsizetype ValidSequenceLength(QByteArrayView bytes)
@@ -127,10 +133,14 @@ QByteArray EncodePath(QStringView path)
     return bytes;
 }
 
+QString DisplayPath(const QString& text)
+{
+    return HasSurrogate(text) ? DisplayPath(QStringView(text)) : text;
+}
+
 QString DisplayPath(QStringView text)
 {
-    // Only a surrogate can stand for a stray byte; a dry run shows a whole collection.
-    if (std::none_of(text.begin(), text.end(), [](QChar unit) { return unit.isSurrogate(); }))
+    if (!HasSurrogate(text))
         return text.toString();
     QString shown;
     shown.reserve(text.size());

@@ -45,6 +45,8 @@ QByteArray EncodePath(QStringView path);
 // The text for people to read: each byte held as a lone surrogate shown as "\xe9". The result
 // is valid Unicode, so it can go into messages, tags and JSON as it is.
 QString DisplayPath(QStringView text);
+// The same, handing back the text itself, uncopied, when it holds no stray byte.
+QString DisplayPath(const QString& text);
 // The path made absolute against the current folder (read as bytes), "." and ".." resolved.
 QString AbsolutePath(const QString& path);
 // The path of a file's address (file:///...), with the percent-encoded bytes decoded as

@@ -1,6 +1,7 @@
 // The command line on whole collections, end to end with the real tools: trees, lists, the
 // report of a run that dies, and how signals stop a run.
 #include "audiocheck.h"
+#include "nobody.h"
 #include "songfile.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -101,6 +103,7 @@ private Q_SLOTS:
     void signalStopsTheRunAndSaysSo_data();
     void signalStopsTheRunAndSaysSo();
     void nextSongRendersWhileOneIsEncoded();
+    void unreadableFileInAFolderFailsAndSaysSo();
 
 private:
     Result run(const QStringList& arguments, const QByteArray& input = QByteArray());
@@ -437,6 +440,38 @@ void TestCollections::nextSongRendersWhileOneIsEncoded()
         QVERIFY2(pcm.ok && pcm.seconds > song.seconds - 0.5,
                  qPrintable(QString::number(pcm.seconds)));
     }
+}
+
+void TestCollections::unreadableFileInAFolderFailsAndSaysSo()
+{
+    if (!Nobody::CanRun())
+        QSKIP("needs root and setpriv to have a file that the user cannot read");
+    // The program, the songs and a TEMP folder where the unprivileged user reaches them.
+    const QString program = m_work->filePath(QStringLiteral("tunepress"));
+    const QString music = m_work->filePath(QStringLiteral("music"));
+    const QString out = m_work->filePath(QStringLiteral("out"));
+    QVERIFY(QFile::copy(m_program, program) && QDir().mkdir(music) && QDir().mkdir(out));
+    const QString open = Song(music, QStringLiteral("Open.mid"), 1.0);
+    const QString secret = Song(music, QStringLiteral("Secret.mid"), 1.0);
+    for (const auto& [path, mode] : {std::pair{m_work->path(), 0755},
+                                     {program, 0755},
+                                     {music, 0755},
+                                     {open, 0644},
+                                     {secret, 0600}})
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+    for (const QString& path : {out, m_temp->path()})
+        QVERIFY(::chown(QFile::encodeName(path).constData(), Nobody::User, Nobody::Group) == 0);
+
+    QProcess process;
+    process.start(QStringLiteral("setpriv"), Nobody::Credentials()
+                                                 << program << QStringLiteral("--no-tags")
+                                                 << QStringLiteral("-o") << out << music);
+    QVERIFY(process.waitForFinished(300000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains(secret + QStringLiteral(": the file cannot be read")), qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("1 converted, 1 failed")), qPrintable(err));
+    QCOMPARE(Tree(out), QStringList{QStringLiteral("Open_128 kbps.mp3")});
 }
 
 QTEST_GUILESS_MAIN(TestCollections)
