@@ -238,8 +238,11 @@ void RunBatch(QList<BatchEntry>& entries, const BatchSettings& settings,
 
     std::vector<std::thread> workers;
     // A worker for each song being rendered and each one rendered and being encoded.
-    running = std::min(2 * settings.jobs, total);
-    for (int i = 0; i < running; ++i)
+    // Counted before any starts: a worker that finds nothing left ends, and counts itself out,
+    // while the others are still being started.
+    const int workerCount = std::min(2 * settings.jobs, total);
+    running = workerCount;
+    for (int i = 0; i < workerCount; ++i)
         workers.emplace_back(work);
     {
         // Every report is made here, on the calling thread, with the workers held off.
