@@ -110,7 +110,11 @@ void Convert(BatchEntry& entry, const BatchSettings& settings, const std::atomic
         return;
     }
     const QString workFolder = entry.workFolder.isEmpty() ? settings.workFolder : entry.workFolder;
-    Conversion::Job job({entry.source, entry.mp3, workFolder, settings.loudness});
+    // Each job holds up to two songs, one rendering and one being encoded: each gets half the
+    // memory a song alone may hold, so that a batch of long songs takes no more memory than
+    // as many songs as jobs would.
+    Conversion::Job job({entry.source, entry.mp3, workFolder, settings.loudness,
+                         Loudness::Settings().memoryLimit / 2});
     job.renderIntoEncoder(settings.renderer, settings.encoder, settings.bitrate, &cancel, rendered);
     QString lyrics = QStringLiteral("none");
     if (settings.tags || settings.lrc)

@@ -110,7 +110,7 @@ void Job::renderIntoEncoder(const QString& renderer, const QString& encoder, int
     if (!m_facts.sourceProblem.isEmpty())
         return;
     Workspace::NoteOutsideFile(m_request.workFolder, m_partial);
-    Loudness::Settings level{m_request.loudness, m_request.workFolder};
+    Loudness::Settings level{m_request.loudness, m_request.workFolder, m_request.heldInMemory};
     level.encoderLossLu = Loudness::EncoderLoss(bitrate);
     Loudness::Leveller leveller(level);
     const Runner::Piped piped = Runner::RunPiped(

@@ -23,6 +23,9 @@ struct Request
     // The loudness a conversion straight into the encoder brings the song to; none: the
     // renderer's own level, lowered only as far as it must be not to clip.
     std::optional<double> loudness = Loudness::DefaultTarget;
+    // How much of a song held for levelling stays in memory before the rest goes to the work
+    // folder.
+    qint64 heldInMemory = Loudness::Settings().memoryLimit;
 };
 
 struct Outcome
