@@ -61,19 +61,23 @@ int DryRun(const QList<BatchEntry>& entries)
         failing += entry.status == BatchEntry::Status::Failed;
         skipped += entry.status == BatchEntry::Status::Skipped;
     }
-    // A collection has many thousands of lines: they are made on all processors at once, a
-    // block at a time, and written in their order.
-    constexpr qsizetype Block = 4096;
-    for (qsizetype from = 0; from < entries.size(); from += Block) {
-        const auto begin = entries.cbegin() + from;
-        const QByteArray lines = QtConcurrent::blockingMappedReduced<QByteArray>(
-            begin, begin + std::min(Block, entries.size() - from),
-            [](const BatchEntry& entry) {
-                return Printable(Console::PlannedLine(entry) + QLatin1Char('\n'));
-            },
-            [](QByteArray& all, const QByteArray& line) { all += line; },
-            QtConcurrent::OrderedReduce | QtConcurrent::SequentialReduce);
-        std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
+    // A collection has many thousands of lines: blocks of them are made on all processors at
+    // once and written in their order.
+    constexpr qsizetype Block = 2048;
+    const qsizetype blocks = (entries.size() + Block - 1) / Block;
+    constexpr qsizetype BlocksAtOnce = 16;
+    for (qsizetype first = 0; first < blocks; first += BlocksAtOnce) {
+        QList<qsizetype> starts;
+        for (qsizetype block = first; block < std::min(blocks, first + BlocksAtOnce); ++block)
+            starts << block * Block;
+        const QList<QByteArray> lines = QtConcurrent::blockingMapped(starts, [&](qsizetype start) {
+            QByteArray bytes;
+            for (qsizetype i = start; i < std::min(start + Block, entries.size()); ++i)
+                bytes += Printable(Console::PlannedLine(entries.at(i)) + QLatin1Char('\n'));
+            return bytes;
+        });
+        for (const QByteArray& block : lines)
+            std::fwrite(block.constData(), 1, size_t(block.size()), stdout);
     }
     std::fflush(stdout);
     Print(stderr, QStringLiteral("%1 to convert, %2 failing, %3 skipped (dry run)\n")
