@@ -263,12 +263,15 @@ double Model::lufs(double gain, const std::optional<TruePeakLimiter::Settings>& 
     // Blocks of 400 ms, one every 100 ms; whole ones only.
     const size_t whole = size_t(m_frames / m_subBlockFrames);
     const double blockFrames = 4.0 * double(m_subBlockFrames);
+    const auto blockEnding = [&](size_t last) {
+        return (m_subBlocks[last] + m_subBlocks[last - 1] + m_subBlocks[last - 2] +
+                m_subBlocks[last - 3]) /
+               blockFrames;
+    };
     double sum = 0;
     long long counted = 0;
     for (size_t last = 3; last < whole; ++last) {
-        const double block = (m_subBlocks[last] + m_subBlocks[last - 1] + m_subBlocks[last - 2] +
-                              m_subBlocks[last - 3]) /
-                             blockFrames;
+        const double block = blockEnding(last);
         if (Lufs(block) >= AbsoluteGateLufs) {
             sum += block;
             ++counted;
@@ -280,9 +283,7 @@ double Model::lufs(double gain, const std::optional<TruePeakLimiter::Settings>& 
     double gated = 0;
     long long kept = 0;
     for (size_t last = 3; last < whole; ++last) {
-        const double block = (m_subBlocks[last] + m_subBlocks[last - 1] + m_subBlocks[last - 2] +
-                              m_subBlocks[last - 3]) /
-                             blockFrames;
+        const double block = blockEnding(last);
         if (Lufs(block) >= AbsoluteGateLufs && Lufs(block) > relativeGate) {
             gated += block;
             ++kept;

@@ -79,27 +79,6 @@ QByteArray Karaoke()
     return QByteArray("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x01\xe0", 14) + "MTrk" + length + track;
 }
 
-// The bare tools at their own level, as a person would run them: the renderer into a WAV file,
-// the encoder from it.
-QString BareMp3(const QString& song, const QString& folder)
-{
-    const QString config = folder + QStringLiteral("/bare.cfg");
-    WriteBytes(config, "soundfont \"" +
-                           QFile::encodeName(QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2")) +
-                           "\"\n");
-    const QString wav = folder + QStringLiteral("/bare.wav");
-    const QString mp3 = folder + QStringLiteral("/bare.mp3");
-    QProcess renderer;
-    renderer.setStandardInputFile(song);
-    renderer.start(QStringLiteral("timidity"), {QStringLiteral("-c"), config, QStringLiteral("-Ow"),
-                                                QStringLiteral("-o"), wav, QStringLiteral("-")});
-    renderer.waitForFinished(300000);
-    QProcess::execute(QStringLiteral("lame"),
-                      {QStringLiteral("--quiet"), QStringLiteral("-h"), QStringLiteral("-m"),
-                       QStringLiteral("s"), QStringLiteral("-b"), QStringLiteral("128"), wav, mp3});
-    return mp3;
-}
-
 // The ReplayGain user text frames of an MP3 file, "NAME=value" a line, read by mutagen.
 QStringList ReplayGainFrames(const QString& mp3)
 {
@@ -505,7 +484,8 @@ void TestCli::loudnessOffKeepsTheBareToolsLevel()
     QVERIFY2(result.status == 0, qPrintable(result.err));
     const AudioCheck::Level ours =
         AudioCheck::MeasureLevel(m_work->filePath(QStringLiteral("Song_128 kbps.mp3")));
-    const AudioCheck::Level bare = AudioCheck::MeasureLevel(BareMp3(midi, m_work->path()));
+    const AudioCheck::Level bare = AudioCheck::MeasureLevel(AudioCheck::BareMp3(
+        midi, m_work->path(), QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"), 128));
     QVERIFY(ours.ok && bare.ok);
     // This song does not clip at the renderer's level, so nothing lowers it.
     QVERIFY2(bare.truePeak < -1.0, qPrintable(QString::number(bare.truePeak)));

@@ -71,30 +71,6 @@ void CheckMp3(const QString& mp3, double seconds, const QString& scratch)
              qPrintable(QStringLiteral("%1 s for %2 s").arg(pcm.seconds).arg(seconds)));
 }
 
-// The bare tools at their own level, as the window ran them before: the renderer with the
-// window's SoundFont into a WAV file, the encoder from it at 64 kbps.
-QString BareMp3(const QString& song, const QString& folder)
-{
-    const QString config = folder + QStringLiteral("/bare.cfg");
-    QFile file(config);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    file.write("soundfont \"" + QFile::encodeName(Staging::ResourceSource(Resource::SoundFont)) +
-               "\"\n");
-    file.close();
-    const QString wav = folder + QStringLiteral("/bare.wav");
-    const QString mp3 = folder + QStringLiteral("/bare.mp3");
-    QProcess renderer;
-    renderer.setStandardInputFile(song);
-    renderer.start(QStringLiteral("timidity"), {QStringLiteral("-c"), config, QStringLiteral("-Ow"),
-                                                QStringLiteral("-o"), wav, QStringLiteral("-")});
-    renderer.waitForFinished(300000);
-    QProcess::execute(QStringLiteral("lame"),
-                      {QStringLiteral("--quiet"), QStringLiteral("-h"), QStringLiteral("-m"),
-                       QStringLiteral("s"), QStringLiteral("-b"), QStringLiteral("64"), wav, mp3});
-    return mp3;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Smf::Song)
@@ -314,7 +290,8 @@ void TestEngine::windowRestoresTheRenderersLevelWithoutClipping()
              qPrintable(QString::number(outcome.facts.wav.peak)));
 
     const AudioCheck::Level ours = AudioCheck::MeasureLevel(mp3);
-    const AudioCheck::Level bare = AudioCheck::MeasureLevel(BareMp3(midi, m_work->path()));
+    const AudioCheck::Level bare = AudioCheck::MeasureLevel(AudioCheck::BareMp3(
+        midi, m_work->path(), Staging::ResourceSource(Resource::SoundFont), 64));
     QVERIFY(ours.ok && bare.ok);
     const QString said = QStringLiteral("%1 LUFS, %2 dBTP; the bare tools: %3 LUFS, %4 dBTP")
                              .arg(ours.lufs)

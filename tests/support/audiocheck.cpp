@@ -178,4 +178,26 @@ Level MeasureLevel(const QString& path)
     return level;
 }
 
+QString BareMp3(const QString& song, const QString& folder, const QString& soundFont, int bitrate)
+{
+    const QString config = folder + QStringLiteral("/bare.cfg");
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write("soundfont \"" + QFile::encodeName(soundFont) + "\"\n");
+    file.close();
+    const QString wav = folder + QStringLiteral("/bare.wav");
+    const QString mp3 = folder + QStringLiteral("/bare.mp3");
+    QProcess renderer;
+    renderer.setStandardInputFile(song);
+    renderer.start(QStringLiteral("timidity"), {QStringLiteral("-c"), config, QStringLiteral("-Ow"),
+                                                QStringLiteral("-o"), wav, QStringLiteral("-")});
+    renderer.waitForFinished(300000);
+    QProcess::execute(QStringLiteral("lame"),
+                      {QStringLiteral("--quiet"), QStringLiteral("-h"), QStringLiteral("-m"),
+                       QStringLiteral("s"), QStringLiteral("-b"), QString::number(bitrate), wav,
+                       mp3});
+    return mp3;
+}
+
 } // namespace AudioCheck

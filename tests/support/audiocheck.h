@@ -48,4 +48,8 @@ struct Level
 };
 Level MeasureLevel(const QString& path);
 
+// The bare tools at their own level, as a person would run them: the renderer with the SoundFont
+// into a WAV file in the folder, the encoder from it at the bitrate. Answers the MP3 file's path.
+QString BareMp3(const QString& song, const QString& folder, const QString& soundFont, int bitrate);
+
 } // namespace AudioCheck
