@@ -17,11 +17,6 @@
 #include <thread>
 #include <vector>
 
-BatchPlanner::BatchPlanner(int bitrate, bool skipExisting)
-    : m_bitrateText(QString::number(bitrate) + QStringLiteral(" kbps")),
-      m_skipExisting(skipExisting)
-{}
-
 namespace {
 
 // An MP3 path with its hash, made beforehand with the path on any thread.
@@ -43,20 +38,20 @@ size_t qHash(const Mp3Key& key, size_t seed)
 
 } // namespace
 
-QList<BatchEntry> BatchPlanner::takeEntries()
+QList<BatchEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate, bool skipExisting)
 {
-    QList<BatchEntry> entries(m_sources.size());
-    std::vector<size_t> hashes(size_t(m_sources.size()));
+    const QString bitrateText = QString::number(bitrate) + QStringLiteral(" kbps");
+    QList<BatchEntry> entries(sources.size());
+    std::vector<size_t> hashes(size_t(sources.size()));
     BatchEntry* const first = entries.data();
     QtConcurrent::blockingMap(entries, [&](BatchEntry& entry) {
         const qsizetype index = &entry - first;
-        const Sources::Source& source = m_sources.at(index);
+        const Sources::Source& source = sources.at(index);
         entry.source = source.path;
         entry.mp3 = QDir::cleanPath(Conversion::Mp3Path(
-            source.mp3Folder, Conversion::BaseName(QStringView(entry.source)), m_bitrateText));
+            source.mp3Folder, Conversion::BaseName(QStringView(entry.source)), bitrateText));
         hashes[size_t(index)] = qHash(entry.mp3);
     });
-    m_sources.clear();
     // Each MP3 path with the place of the entry that writes it.
     QHash<Mp3Key, qsizetype> writers;
     writers.reserve(entries.size());
@@ -70,7 +65,7 @@ QList<BatchEntry> BatchPlanner::takeEntries()
             continue;
         }
         writers.insert({entry.mp3, hashes[size_t(index)]}, index);
-        if (m_skipExisting && Paths::FileExists(entry.mp3)) {
+        if (skipExisting && Paths::FileExists(entry.mp3)) {
             entry.status = BatchEntry::Status::Skipped;
             entry.reason = QStringLiteral("the MP3 file exists already");
         }

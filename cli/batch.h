@@ -33,23 +33,11 @@ struct BatchEntry
 // Its members keep no pointer to themselves, so a list of entries grows by moving bytes.
 Q_DECLARE_TYPEINFO(BatchEntry, Q_RELOCATABLE_TYPE);
 
-// The MP3 path of every source, and the entries of a batch in the order the sources are added:
-// a source whose MP3 file another source before it writes already fails, so the outcome never
-// depends on which conversion ends first; with skipExisting, one whose MP3 file exists is
-// skipped. The paths of a collection's many files are made on all processors at once.
-class BatchPlanner
-{
-public:
-    BatchPlanner(int bitrate, bool skipExisting);
-
-    void add(const Sources::Source& source) { m_sources.append(source); }
-    QList<BatchEntry> takeEntries();
-
-private:
-    const QString m_bitrateText;
-    const bool m_skipExisting;
-    QList<Sources::Source> m_sources;
-};
+// The MP3 path of every source, and the entries of a batch in the order given: a source whose
+// MP3 file another source before it writes already fails, so the outcome never depends on
+// which conversion ends first; with skipExisting, one whose MP3 file exists is skipped. The
+// paths of a collection's many files are made on all processors at once.
+QList<BatchEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate, bool skipExisting);
 
 struct BatchSettings
 {

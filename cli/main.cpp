@@ -252,12 +252,11 @@ int Run(const CliOptions& options)
     // Until the batch is planned there is nothing to clean up: a signal ends the search or
     // the reading of a list at once.
     Stopping::SetEndAtOnce(true);
-    BatchPlanner planner(options.bitrate, options.skipExisting);
+    QList<Sources::Source> sources;
     QString error;
-    if (!Sources::Gather(
-            options, [&](const Sources::Source& source) { planner.add(source); }, error))
+    if (!Sources::Gather(options, sources, error))
         return UsageError(error);
-    QList<BatchEntry> entries = planner.takeEntries();
+    QList<BatchEntry> entries = PlanBatch(sources, options.bitrate, options.skipExisting);
     if (options.dryRun)
         return DryRun(entries);
     Stopping::SetEndAtOnce(false);

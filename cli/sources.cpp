@@ -39,11 +39,12 @@ bool ReadAll(int descriptor, QByteArray& bytes)
 class Gatherer
 {
 public:
-    Gatherer(const CliOptions& options, const std::function<void(const Source&)>& take)
-        : m_options(options), m_patterns(Patterns(options.extensions)), m_take(take)
+    explicit Gatherer(const CliOptions& options)
+        : m_options(options), m_patterns(Patterns(options.extensions))
     {}
 
     void addGiven(const QString& given);
+    QList<Source> sources;
 
 private:
     void addFolder(const QString& folder);
@@ -52,7 +53,6 @@ private:
 
     const CliOptions& m_options;
     const QStringList m_patterns;
-    const std::function<void(const Source&)>& m_take;
     QSet<QPair<quint64, quint64>> m_files;
     QSet<QString> m_missing;
 };
@@ -80,7 +80,7 @@ bool Gatherer::firstTime(const QString& path)
 void Gatherer::addFile(const QString& path, const QString& mp3Folder)
 {
     if (firstTime(path))
-        m_take({path, mp3Folder});
+        sources.append({path, mp3Folder});
 }
 
 void Gatherer::addFolder(const QString& folder)
@@ -107,7 +107,7 @@ void Gatherer::addFolder(const QString& folder)
         const qsizetype known = m_files.size();
         m_files.insert({file.device, file.inode});
         if (m_files.size() > known)
-            m_take({file.text, mp3Folder});
+            sources.append({file.text, mp3Folder});
     });
 }
 
@@ -190,10 +190,9 @@ bool SplitList(const QByteArray& bytes, bool nullSeparated, QStringList& paths)
     return true;
 }
 
-bool Gather(const CliOptions& options, const std::function<void(const Source& source)>& take,
-            QString& error)
+bool Gather(const CliOptions& options, QList<Source>& sources, QString& error)
 {
-    Gatherer gatherer(options, take);
+    Gatherer gatherer(options);
     for (const CliInput& input : options.inputs) {
         if (input.kind == CliInput::Kind::Path) {
             gatherer.addGiven(input.text);
@@ -205,6 +204,7 @@ bool Gather(const CliOptions& options, const std::function<void(const Source& so
         for (const QString& path : std::as_const(listed))
             gatherer.addGiven(path);
     }
+    sources = std::move(gatherer.sources);
     return true;
 }
 

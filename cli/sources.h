@@ -5,7 +5,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 // The files a run converts, gathered from the command line's files, folders and lists.
 namespace Sources {
@@ -37,9 +36,8 @@ bool SplitList(const QByteArray& bytes, bool nullSeparated, QStringList& paths);
 // sub-folders included; a list gives its paths. A file reached again, by its path, a folder
 // or a link, is left out. With an output folder, a folder's files have their MP3 files in its
 // sub-folders made again under it (unless flat); files named directly go into it. A folder
-// that cannot be read gives nothing, as in the window. Each source goes to take as soon as it is
-// found. False, with the reason, when a list cannot be read.
-bool Gather(const CliOptions& options, const std::function<void(const Source& source)>& take,
-            QString& error);
+// that cannot be read gives nothing, as in the window. False, with the reason, when a list cannot
+// be read.
+bool Gather(const CliOptions& options, QList<Source>& sources, QString& error);
 
 } // namespace Sources
