@@ -38,25 +38,26 @@ size_t qHash(const Mp3Key& key, size_t seed)
 
 } // namespace
 
-QList<BatchEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate, bool skipExisting)
+QList<PlannedEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate, bool skipExisting)
 {
     const QString bitrateText = QString::number(bitrate) + QStringLiteral(" kbps");
-    QList<BatchEntry> entries(sources.size());
+    QList<PlannedEntry> entries(sources.size());
     std::vector<size_t> hashes(size_t(sources.size()));
-    BatchEntry* const first = entries.data();
-    QtConcurrent::blockingMap(entries, [&](BatchEntry& entry) {
+    PlannedEntry* const first = entries.data();
+    QtConcurrent::blockingMap(entries, [&](PlannedEntry& entry) {
         const qsizetype index = &entry - first;
         const Sources::Source& source = sources.at(index);
         entry.source = source.path;
-        entry.mp3 = QDir::cleanPath(Conversion::Mp3Path(
-            source.mp3Folder, Conversion::BaseName(QStringView(entry.source)), bitrateText));
+        // The folder is clean and the name holds no separator: so is the path.
+        entry.mp3 = Conversion::Mp3Path(
+            source.mp3Folder, Conversion::BaseName(QStringView(entry.source)), bitrateText);
         hashes[size_t(index)] = qHash(entry.mp3);
     });
     // Each MP3 path with the place of the entry that writes it.
     QHash<Mp3Key, qsizetype> writers;
     writers.reserve(entries.size());
     for (qsizetype index = 0; index < entries.size(); ++index) {
-        BatchEntry& entry = entries[index];
+        PlannedEntry& entry = entries[index];
         const auto writer = writers.constFind({entry.mp3, hashes[size_t(index)]});
         if (writer != writers.cend()) {
             entry.status = BatchEntry::Status::Failed;

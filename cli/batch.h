@@ -10,8 +10,8 @@
 #include <functional>
 #include <optional>
 
-// One source of a batch and what became of it.
-struct BatchEntry
+// What the plan of a batch settles for one source: its MP3 file, and whether it is converted.
+struct PlannedEntry
 {
     enum class Status { Pending, Running, Converted, Failed, Skipped };
 
@@ -19,6 +19,15 @@ struct BatchEntry
     QString mp3;
     Status status = Status::Pending;
     QString reason;
+};
+Q_DECLARE_TYPEINFO(PlannedEntry, Q_RELOCATABLE_TYPE);
+
+// One source of a batch and what became of it.
+struct BatchEntry : PlannedEntry
+{
+    BatchEntry() = default;
+    explicit BatchEntry(PlannedEntry planned) : PlannedEntry(std::move(planned)) {}
+
     double seconds = 0;
     // What the converted files carry of the song's lyrics: "none", "plain" (without times) or
     // "synced" (with the time of each syllable).
@@ -33,11 +42,12 @@ struct BatchEntry
 // Its members keep no pointer to themselves, so a list of entries grows by moving bytes.
 Q_DECLARE_TYPEINFO(BatchEntry, Q_RELOCATABLE_TYPE);
 
-// The MP3 path of every source, and the entries of a batch in the order given: a source whose
-// MP3 file another source before it writes already fails, so the outcome never depends on
-// which conversion ends first; with skipExisting, one whose MP3 file exists is skipped. The
-// paths of a collection's many files are made on all processors at once.
-QList<BatchEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate, bool skipExisting);
+// The MP3 path of every source, in the order given: a source whose MP3 file another source
+// before it writes already fails, so the outcome never depends on which conversion ends first;
+// with skipExisting, one whose MP3 file exists is skipped. The paths of a collection's many
+// files are made on all processors at once.
+QList<PlannedEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate,
+                              bool skipExisting);
 
 struct BatchSettings
 {

@@ -116,7 +116,7 @@ QString FinishedLine(const BatchEntry& entry, int done, int total)
     return line + QStringLiteral(": ") + entry.reason;
 }
 
-QString PlannedLine(const BatchEntry& entry)
+QString PlannedLine(const PlannedEntry& entry)
 {
     const QString line = entry.source + QStringLiteral(" -> ") + entry.mp3;
     switch (entry.status) {

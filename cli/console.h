@@ -18,7 +18,7 @@ QString LiveLine(const QList<BatchEntry>& entries, double elapsedSeconds, int wi
 QString FinishedLine(const BatchEntry& entry, int done, int total);
 
 // The line of a dry run for one entry: "source -> mp3", with why it would be skipped or fail.
-QString PlannedLine(const BatchEntry& entry);
+QString PlannedLine(const PlannedEntry& entry);
 
 // "N converted, M failed, K skipped in T".
 QString Summary(const QList<BatchEntry>& entries, double elapsedSeconds);

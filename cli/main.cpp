@@ -53,13 +53,13 @@ int TerminalWidth()
 }
 
 // Each source and its MP3 file, as the run would take them; exit status 1 when one would fail.
-int DryRun(const QList<BatchEntry>& entries)
+int DryRun(const QList<PlannedEntry>& entries)
 {
     int failing = 0;
     int skipped = 0;
-    for (const BatchEntry& entry : entries) {
-        failing += entry.status == BatchEntry::Status::Failed;
-        skipped += entry.status == BatchEntry::Status::Skipped;
+    for (const PlannedEntry& entry : entries) {
+        failing += entry.status == PlannedEntry::Status::Failed;
+        skipped += entry.status == PlannedEntry::Status::Skipped;
     }
     // A collection has many thousands of lines: blocks of them are made on all processors at
     // once and written in their order.
@@ -256,10 +256,14 @@ int Run(const CliOptions& options)
     QString error;
     if (!Sources::Gather(options, sources, error))
         return UsageError(error);
-    QList<BatchEntry> entries = PlanBatch(sources, options.bitrate, options.skipExisting);
+    QList<PlannedEntry> plan = PlanBatch(sources, options.bitrate, options.skipExisting);
     if (options.dryRun)
-        return DryRun(entries);
+        return DryRun(plan);
     Stopping::SetEndAtOnce(false);
+    QList<BatchEntry> entries;
+    entries.reserve(plan.size());
+    for (PlannedEntry& planned : plan)
+        entries.emplaceBack(std::move(planned));
     return Convert(options, entries, report);
 }
 

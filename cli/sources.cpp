@@ -4,13 +4,16 @@
 #include "convert/paths.h"
 #include "convert/platform.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace Sources {
@@ -36,6 +39,20 @@ bool ReadAll(int descriptor, QByteArray& bytes)
     }
 }
 
+// A file as the system knows it, whatever path reached it, and where it was reached.
+struct Reached
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qsizetype index = 0;
+
+    friend bool operator<(const Reached& first, const Reached& second)
+    {
+        return std::tie(first.device, first.inode, first.index) <
+               std::tie(second.device, second.inode, second.index);
+    }
+};
+
 class Gatherer
 {
 public:
@@ -44,43 +61,64 @@ public:
     {}
 
     void addGiven(const QString& given);
-    QList<Source> sources;
+    QList<Source> takeSources();
 
 private:
     void addFolder(const QString& folder);
     void addFile(const QString& path, const QString& mp3Folder);
-    bool firstTime(const QString& path);
+    void add(Source source, quint64 device, quint64 inode);
 
     const CliOptions& m_options;
     const QStringList m_patterns;
-    QSet<QPair<quint64, quint64>> m_files;
+    QList<Source> m_sources;
+    std::vector<Reached> m_reached;
     QSet<QString> m_missing;
 };
 
+void Gatherer::add(Source source, quint64 device, quint64 inode)
+{
+    m_reached.push_back({device, inode, m_sources.size()});
+    m_sources.append(std::move(source));
+}
+
 // A file is known by its device and inode, so that a link or a second path to it is seen for
 // what it is; a path that names nothing, by the path.
-bool Gatherer::firstTime(const QString& path)
+void Gatherer::addFile(const QString& path, const QString& mp3Folder)
 {
     struct stat facts
     {
     };
-    if (::stat(Platform::EncodePath(path).constData(), &facts) != 0) {
-        if (m_missing.contains(path))
-            return false;
-        m_missing.insert(path);
-        return true;
+    if (::stat(Platform::EncodePath(path).constData(), &facts) == 0) {
+        add({path, mp3Folder}, quint64(facts.st_dev), quint64(facts.st_ino));
+        return;
     }
-    const QPair<quint64, quint64> identity(quint64(facts.st_dev), quint64(facts.st_ino));
-    if (m_files.contains(identity))
-        return false;
-    m_files.insert(identity);
-    return true;
+    if (m_missing.contains(path))
+        return;
+    m_missing.insert(path);
+    m_sources.append({path, mp3Folder});
 }
 
-void Gatherer::addFile(const QString& path, const QString& mp3Folder)
+// Each file where it was first reached. Which were reached again is settled once all are known:
+// sorting a collection's files by what they are costs less than looking each up as it comes.
+QList<Source> Gatherer::takeSources()
 {
-    if (firstTime(path))
-        sources.append({path, mp3Folder});
+    std::sort(m_reached.begin(), m_reached.end());
+    std::vector<bool> again(size_t(m_sources.size()));
+    bool any = false;
+    for (size_t i = 1; i < m_reached.size(); ++i)
+        if (m_reached[i].device == m_reached[i - 1].device &&
+            m_reached[i].inode == m_reached[i - 1].inode) {
+            again[size_t(m_reached[i].index)] = true;
+            any = true;
+        }
+    if (!any)
+        return std::move(m_sources);
+    QList<Source> kept;
+    kept.reserve(m_sources.size());
+    for (qsizetype index = 0; index < m_sources.size(); ++index)
+        if (!again[size_t(index)])
+            kept.append(std::move(m_sources[index]));
+    return kept;
 }
 
 void Gatherer::addFolder(const QString& folder)
@@ -103,11 +141,9 @@ void Gatherer::addFolder(const QString& folder)
                 mp3Folder += Platform::NativeSeparator + folderPath.mid(relativeFrom);
             else if (mp3Folder.isEmpty())
                 mp3Folder = folderPath;
+            mp3Folder = QDir::cleanPath(mp3Folder);
         }
-        const qsizetype known = m_files.size();
-        m_files.insert({file.device, file.inode});
-        if (m_files.size() > known)
-            sources.append({file.text, mp3Folder});
+        add({file.text, mp3Folder}, file.device, file.inode);
     });
 }
 
@@ -117,8 +153,8 @@ void Gatherer::addGiven(const QString& given)
     if (Paths::FolderExists(path))
         addFolder(path);
     else
-        addFile(path,
-                m_options.outputDir.isEmpty() ? Paths::FolderOfPath(path) : m_options.outputDir);
+        addFile(path, m_options.outputDir.isEmpty() ? QDir::cleanPath(Paths::FolderOfPath(path))
+                                                    : m_options.outputDir);
 }
 
 } // namespace
@@ -204,7 +240,7 @@ bool Gather(const CliOptions& options, QList<Source>& sources, QString& error)
         for (const QString& path : std::as_const(listed))
             gatherer.addGiven(path);
     }
-    sources = std::move(gatherer.sources);
+    sources = gatherer.takeSources();
     return true;
 }
 

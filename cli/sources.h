@@ -13,7 +13,7 @@ struct Source
 {
     // The file's absolute path.
     QString path;
-    // The folder its MP3 file goes into.
+    // The folder its MP3 file goes into, a clean absolute path.
     QString mp3Folder;
 };
 
@@ -41,3 +41,6 @@ bool SplitList(const QByteArray& bytes, bool nullSeparated, QStringList& paths);
 bool Gather(const CliOptions& options, QList<Source>& sources, QString& error);
 
 } // namespace Sources
+
+// Its members keep no pointer to themselves, so a list of sources grows by moving bytes.
+Q_DECLARE_TYPEINFO(Sources::Source, Q_RELOCATABLE_TYPE);
