@@ -176,8 +176,10 @@ public:
     Survey survey(const QByteArray& folder, bool isRoot) const;
 
 private:
-    void identify(const QByteArray& folder, bool isRoot, Survey& survey) const;
+    void identify(int descriptor, const QByteArray& folder, bool isRoot, Survey& survey) const;
     bool read(int descriptor, const QByteArray& folder, Survey& survey,
+              std::vector<Entry>& files) const;
+    void note(int descriptor, const QByteArray& folder, const dirent64& raw, Survey& survey,
               std::vector<Entry>& files) const;
     bool take(int descriptor, Entry& file, quint64 folderDevice, bool listingNamesFiles) const;
 
@@ -187,15 +189,14 @@ private:
     const qsizetype m_extra;
 };
 
-// Whether a folder (ending with a separator) could be searched, and which folder it is. The
-// folder the search starts from gives its own files even when it is a hidden system folder.
-void Surveyor::identify(const QByteArray& folder, bool isRoot, Survey& survey) const
+// Which folder the descriptor is, and whether it could be searched. The folder the search
+// starts from gives its own files even when it is a hidden system folder.
+void Surveyor::identify(int descriptor, const QByteArray& folder, bool isRoot, Survey& survey) const
 {
     struct stat facts
     {
     };
-    if (folder.size() + m_extra >= Platform::PathLimit() ||
-        !Stat(AT_FDCWD, folder.constData(), facts) || !S_ISDIR(facts.st_mode))
+    if (::fstat(descriptor, &facts) != 0)
         return;
     survey.searchable = true;
     survey.device = quint64(facts.st_dev);
@@ -211,74 +212,73 @@ void Surveyor::identify(const QByteArray& folder, bool isRoot, Survey& survey) c
                           S_ISLNK(link.st_mode) && ::access(own.constData(), W_OK) == 0;
 }
 
+// The folder's entries, read in blocks straight from the system: no stream, no second
+// descriptor.
 bool Surveyor::read(int descriptor, const QByteArray& folder, Survey& survey,
                     std::vector<Entry>& files) const
 {
-    DIR* dir = ::fdopendir(descriptor);
-    if (!dir) {
-        ::close(descriptor);
-        return false;
-    }
-    bool complete = true;
+    alignas(dirent64) char buffer[32768];
     for (;;) {
-        errno = 0;
-        const dirent* raw = ::readdir(dir);
-        if (!raw) {
-            complete = errno == 0;
-            break;
+        const ssize_t count = ::getdents64(descriptor, buffer, sizeof buffer);
+        if (count == 0)
+            return true;
+        if (count < 0)
+            return false;
+        for (ssize_t at = 0; at < count;) {
+            const auto* raw = reinterpret_cast<const dirent64*>(buffer + at);
+            at += raw->d_reclen;
+            note(descriptor, folder, *raw, survey, files);
         }
-        const char* name = raw->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-            continue;
-        const unsigned char type = raw->d_type;
-        struct stat facts
-        {
-        };
-        const bool isLink = type == DT_LNK || type == DT_UNKNOWN;
-        const bool target = isLink && Stat(::dirfd(dir), name, facts);
-        if (type == DT_DIR || (target && S_ISDIR(facts.st_mode))) {
-            const QString decoded = Platform::DecodePath(name);
-            if (!FolderSearch::HasBadCharacters(decoded) && !FolderSearch::IsPathTooLong(decoded))
-                survey.subFolders.push_back(
-                    {survey.names.keep(name, qsizetype(std::strlen(name))), type, 0, 0, {}});
-            continue;
-        }
-        // Only a regular file or a link to one can be taken.
-        if (type != DT_REG && !(target && S_ISREG(facts.st_mode)))
-            continue;
-        const qsizetype length = qsizetype(std::strlen(name));
-        if (name[0] != '~' && folder.size() + m_extra + length < Platform::PathLimit() &&
-            m_matcher.matches(QByteArrayView(name, length)))
-            files.push_back({survey.names.keep(name, length),
-                             type,
-                             target ? quint64(facts.st_dev) : 0,
-                             target ? quint64(facts.st_ino) : quint64(raw->d_ino),
-                             {}});
     }
-    ::closedir(dir);
-    return complete;
+}
+
+void Surveyor::note(int descriptor, const QByteArray& folder, const dirent64& raw, Survey& survey,
+                    std::vector<Entry>& files) const
+{
+    const char* name = raw.d_name;
+    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+        return;
+    const unsigned char type = raw.d_type;
+    struct stat facts
+    {
+    };
+    const bool isLink = type == DT_LNK || type == DT_UNKNOWN;
+    const bool target = isLink && Stat(descriptor, name, facts);
+    if (type == DT_DIR || (target && S_ISDIR(facts.st_mode))) {
+        const QString decoded = Platform::DecodePath(name);
+        if (!FolderSearch::HasBadCharacters(decoded) && !FolderSearch::IsPathTooLong(decoded))
+            survey.subFolders.push_back(
+                {survey.names.keep(name, qsizetype(std::strlen(name))), type, 0, 0, {}});
+        return;
+    }
+    // Only a regular file or a link to one can be taken.
+    if (type != DT_REG && !(target && S_ISREG(facts.st_mode)))
+        return;
+    const qsizetype length = qsizetype(std::strlen(name));
+    if (name[0] != '~' && folder.size() + m_extra + length < Platform::PathLimit() &&
+        m_matcher.matches(QByteArrayView(name, length)))
+        files.push_back({survey.names.keep(name, length),
+                         type,
+                         target ? quint64(facts.st_dev) : 0,
+                         target ? quint64(facts.st_ino) : quint64(raw.d_ino),
+                         {}});
 }
 
 Survey Surveyor::survey(const QByteArray& folder, bool isRoot) const
 {
     Survey survey;
-    identify(folder, isRoot, survey);
-    if (!survey.searchable)
+    if (folder.size() + m_extra >= Platform::PathLimit())
         return survey;
     const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0)
         return survey;
-    struct stat own
-    {
-    };
+    identify(descriptor, folder, isRoot, survey);
     struct statfs system
     {
     };
     std::vector<Entry> files;
-    // The listing takes a descriptor of its own with it; this one stays open for the files.
-    const bool known = ::fstat(descriptor, &own) == 0 && ::fstatfs(descriptor, &system) == 0;
-    const int listed = known ? ::dup(descriptor) : -1;
-    if (listed < 0 || !read(listed, folder, survey, files)) {
+    if (!survey.searchable || ::fstatfs(descriptor, &system) != 0 ||
+        !read(descriptor, folder, survey, files)) {
         ::close(descriptor);
         survey.subFolders.clear();
         return survey;
@@ -291,7 +291,7 @@ Survey Surveyor::survey(const QByteArray& folder, bool isRoot) const
     survey.files.reserve(files.size());
     QByteArray path = folder;
     for (Entry& file : files)
-        if (take(descriptor, file, quint64(own.st_dev), listingNamesFiles)) {
+        if (take(descriptor, file, survey.device, listingNamesFiles)) {
             // Decoded here, on one of the survey's threads, rather than on the walk's own.
             path.truncate(folder.size());
             path += file.name;
