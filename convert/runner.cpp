@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QThread>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -19,6 +20,9 @@ namespace {
 
 // Enough of the child's output to name the reason of a failure.
 constexpr qsizetype KeptOutput = 4096;
+// The size asked for the pipes between this program and the tools: the most the system gives
+// without privileges.
+constexpr int LargePipeBytes = 1024 * 1024;
 
 QString DisplayArgument(const QString& argument)
 {
@@ -144,6 +148,11 @@ public:
         process.setChildProcessModifier([input = m_input, folder = m_folder] {
             // Only calls that are safe between fork and exec.
             ::setpgid(0, 0);
+            // Pipes that hold a good part of a second of sound let this program fill and empty
+            // them a few times a second rather than at every read and write of a tool. Where
+            // the system refuses, the pipes keep their size.
+            for (const int stream : {STDIN_FILENO, STDOUT_FILENO})
+                ::fcntl(stream, F_SETPIPE_SZ, LargePipeBytes);
             if ((input >= 0 && ::dup2(input, STDIN_FILENO) < 0) ||
                 (folder >= 0 && ::fchdir(folder) != 0))
                 ::_exit(127);
@@ -215,6 +224,9 @@ void Finish(QProcess& process, Outcome& outcome, const QByteArray& output)
 
 // Hands the bytes on to the consumer, waiting while more than this is still unwritten.
 constexpr qint64 PipeBacklog = 256 * 1024;
+// Between two turns of a pipe's loop; at the tools' pace a pipe of the default size neither
+// fills nor runs dry in this time.
+constexpr unsigned long TurnMilliseconds = 10;
 
 } // namespace
 
@@ -403,7 +415,8 @@ bool Pipe::feedConsumer()
         // us, only while we wait on it.
         m_consumer.waitForBytesWritten(0);
         if (m_consumer.bytesToWrite() > PipeBacklog) {
-            m_consumer.waitForBytesWritten(PollMilliseconds);
+            // Waiting for room would wake at each of the consumer's reads.
+            QThread::msleep(TurnMilliseconds);
             continue;
         }
         const QByteArray bytes = m_relay.give(PipeBacklog);
@@ -420,8 +433,11 @@ bool Pipe::feedConsumer()
 bool Pipe::producerStep()
 {
     const bool producerEnded = m_producer.state() == QProcess::NotRunning;
-    if (!producerEnded)
-        m_producer.waitForReadyRead(PollMilliseconds);
+    if (!producerEnded) {
+        // Waiting for bytes would wake at each of the producer's writes.
+        QThread::msleep(TurnMilliseconds);
+        m_producer.waitForReadyRead(0);
+    }
     const QByteArray bytes = m_producer.readAllStandardOutput();
     if (!bytes.isEmpty())
         m_relay.take(bytes);
