@@ -113,10 +113,13 @@ void Job::renderIntoEncoder(const QString& renderer, const QString& encoder, int
     Loudness::Settings level{m_request.loudness, m_request.workFolder, m_request.heldInMemory};
     level.encoderLossLu = Loudness::EncoderLoss(bitrate);
     Loudness::Leveller leveller(level);
+    // A levelled song's loudness is the target: the encoder's own figure for it would say
+    // nothing, and working it out costs a few per cent of the encoder's time.
+    const bool gainAnalysis = !m_request.loudness.has_value();
     const Runner::Piped piped = Runner::RunPiped(
         Staging::RendererCommand(renderer, m_request.workFolder, m_request.source, QString(), true),
-        Staging::EncoderCommand(encoder, bitrate, QString(), m_partial), leveller, cancel,
-        rendered);
+        Staging::EncoderCommand(encoder, bitrate, QString(), m_partial, 1.0, gainAnalysis),
+        leveller, cancel, rendered);
     m_facts.rendered = piped.producer;
     m_facts.encoded = piped.consumer;
     m_facts.wav = leveller.wavFacts();

@@ -241,7 +241,7 @@ Runner::Command RendererCommand(const QString& program, const QString& folder,
 }
 
 Runner::Command EncoderCommand(const QString& program, int bitrate, const QString& wavPath,
-                               const QString& mp3Path, double scale)
+                               const QString& mp3Path, double scale, bool gainAnalysis)
 {
     Runner::Command command;
     command.program = program;
@@ -249,6 +249,8 @@ Runner::Command EncoderCommand(const QString& program, int bitrate, const QStrin
                          QStringLiteral("-b"), QString::number(bitrate)};
     if (scale != 1.0)
         command.arguments << QStringLiteral("--scale") << QString::number(scale, 'f', 4);
+    if (!gainAnalysis)
+        command.arguments << QStringLiteral("--noreplaygain");
     // Absolute paths never begin with "-", so neither can be taken for an option.
     QString mp3Argument = Absolute(mp3Path);
     // Arguments reach the encoder as UTF-8 text: a folder whose name is not UTF-8 is entered by

@@ -68,8 +68,10 @@ Runner::Command RendererCommand(const QString& program, const QString& folder,
                                 const QString& sourcePath, const QString& wavPath,
                                 bool keepLeadingRest = false);
 // The encoder's command: higher quality, stereo, a constant bitrate, the samples multiplied by
-// scale, the WAV path (standard input when empty) and the MP3 path.
+// scale, the WAV path (standard input when empty) and the MP3 path. Without gainAnalysis the
+// encoder leaves its header's ReplayGain figure out, and spares the processor time it costs.
 Runner::Command EncoderCommand(const QString& program, int bitrate, const QString& wavPath,
-                               const QString& mp3Path, double scale = 1.0);
+                               const QString& mp3Path, double scale = 1.0,
+                               bool gainAnalysis = true);
 
 } // namespace Staging

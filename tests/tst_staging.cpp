@@ -348,6 +348,11 @@ void TestStaging::encoderCommandLine()
     QCOMPARE(scaled.arguments.mid(5),
              (QStringList{QStringLiteral("--scale"), QStringLiteral("10.0000"),
                           QStringLiteral("/t/a.wav"), QStringLiteral("/o/a.mp3")}));
+    const Runner::Command unanalysed = Staging::EncoderCommand(
+        QStringLiteral("lame"), 128, QString(), QStringLiteral("/o/a.mp3"), 1.0, false);
+    QCOMPARE(unanalysed.arguments.mid(5),
+             (QStringList{QStringLiteral("--noreplaygain"), QStringLiteral("-"),
+                          QStringLiteral("/o/a.mp3")}));
 }
 
 void TestStaging::namesNeverBecomeOptions()
