@@ -1,11 +1,13 @@
 // The command line against the bare tools on a batch of multi-instrument songs: the tools one
 // file after the other (the floor), tunepress -j1, and tunepress with its default jobs, its
-// songs levelled (the default) and with --loudness off. Prints wall-time ratios against the
-// floor, the limit a processor-bound batch can reach on this machine, the cost of levelling,
-// the peak TEMP use and the peak memory; then the peak memory of tunepress -j2 with long songs
-// (two by default), which outgrow the memory a song is held in: with more than two, songs that
-// are rendered are held while the next ones render.
-//   bench_cli [files] [seconds per file] [seconds per long song] [long songs]
+// songs levelled (the default) and with --loudness off. Each round runs them all, one after the
+// other, and its ratios are taken against its own floor, so that a machine whose speed drifts
+// moves both sides of a ratio alike; the median round's ratios are the figures, with the range.
+// Prints the limit a processor-bound batch can reach on this machine, the cost of levelling, the
+// peak TEMP use and the peak memory; then the peak memory of tunepress -j2 with long songs (two
+// by default), which outgrow the memory a song is held in: with more than two, songs that are
+// rendered are held while the next ones render.
+//   bench_cli [files] [seconds per file] [seconds per long song] [long songs] [rounds]
 #include "smf/smfwriter.h"
 
 #include <QCoreApplication>
@@ -17,6 +19,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -148,46 +151,84 @@ QString PipeScript(const QStringList& songs, const QString& config, const QStrin
     return piped;
 }
 
-struct Figures
+struct Round
 {
-    int files = 0;
-    double music = 0;
-    double tinySeconds = 0;
     Measured floor, pipe, one, all, off;
 };
 
-void Print(const Figures& f)
+// The median and range of one ratio over the rounds.
+struct Spread
+{
+    double median = 0;
+    double least = 0;
+    double most = 0;
+};
+
+template <typename Ratio> Spread Over(const QList<Round>& rounds, Ratio ratio)
+{
+    std::vector<double> values;
+    for (const Round& round : rounds)
+        values.push_back(ratio(round));
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    const double median =
+        values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    return {median, values.front(), values.back()};
+}
+
+void PrintRound(int index, const Round& r, int cores)
+{
+    std::printf("round %d: floor %.2f s (processor %.2f s), bare pipe %.3f x, -j1 %.3f x, "
+                "-j%d %.2f x faster (processor %.2f s), on / off %.3f x (processor %.2f / %.2f "
+                "s)\n",
+                index, r.floor.wall, r.floor.cpu, r.pipe.wall / r.floor.wall,
+                r.one.wall / r.floor.wall, cores, r.floor.wall / r.all.wall, r.all.cpu,
+                r.all.wall / r.off.wall, r.all.cpu, r.off.cpu);
+}
+
+void Print(const QList<Round>& rounds, int files, double music, double tinySeconds)
 {
     const int cores = QThread::idealThreadCount();
-    const double limit = f.floor.cpu / cores;
-    std::printf("%d songs, %.0f s of music, %d cores\n", f.files, f.music, cores);
+    std::printf("%d songs, %.0f s of music, %d cores, %lld rounds\n", files, music, cores,
+                static_cast<long long>(rounds.size()));
     std::printf("renderer pause per file: %s (a 0.1 s song took %.2f s)\n",
-                f.tinySeconds > 1.0 ? "present" : "absent", f.tinySeconds);
-    std::printf("floor (bare tools, one after the other): %.2f s wall, %.2f s processor\n",
-                f.floor.wall, f.floor.cpu);
-    std::printf("limit for a processor-bound batch (processor / cores): %.2f s\n", limit);
-    std::printf("bare pipe (timidity | lame), one after the other: %.2f s = %.3f x the floor\n",
-                f.pipe.wall, f.pipe.wall / f.floor.wall);
-    std::printf("tunepress -j1:       %.2f s = %.3f x the floor (aim <= 0.85)\n", f.one.wall,
-                f.one.wall / f.floor.wall);
-    std::printf("tunepress (-j%d):     %.2f s: %.2f x faster than the floor (aim >= 2), "
-                "%.3f x the limit (aim <= 1.15)\n",
-                cores, f.all.wall, f.floor.wall / f.all.wall, f.all.wall / limit);
-    // Processor time does not depend on what else the machine runs: a wall-time ratio that
-    // strays while these stay level was made by a busy machine.
-    std::printf("processor time: floor %.2f s, bare pipe %.2f s, tunepress -j1 %.2f s, default "
-                "jobs %.2f s\n",
-                f.floor.cpu, f.pipe.cpu, f.one.cpu, f.all.cpu);
-    std::printf("peak TEMP use: floor %.1f MB, tunepress -j1 %.1f MB, default jobs %.1f MB\n",
-                double(f.floor.peakTempBytes) / 1e6, double(f.one.peakTempBytes) / 1e6,
-                double(f.all.peakTempBytes) / 1e6);
-    std::printf("peak memory of tunepress: -j1 %.1f MB, default jobs %.1f MB\n",
-                double(f.one.peakKilobytes) / 1024, double(f.all.peakKilobytes) / 1024);
-    std::printf("levelling: default jobs %.2f s, --loudness off %.2f s: on / off = %.3f x "
-                "(aim <= 1.15); processor %.2f s against %.2f s\n",
-                f.all.wall, f.off.wall, f.all.wall / f.off.wall, f.all.cpu, f.off.cpu);
-    std::printf("--loudness off: peak TEMP use %.1f MB, peak memory %.1f MB\n",
-                double(f.off.peakTempBytes) / 1e6, double(f.off.peakKilobytes) / 1024);
+                tinySeconds > 1.0 ? "present" : "absent", tinySeconds);
+    for (qsizetype i = 0; i < rounds.size(); ++i)
+        PrintRound(int(i + 1), rounds[i], cores);
+    const auto show = [](const char* what, const Spread& spread, const char* aim) {
+        std::printf("%s: median %.3f (%.3f to %.3f) %s\n", what, spread.median, spread.least,
+                    spread.most, aim);
+    };
+    show("tunepress -j1 / floor",
+         Over(rounds, [](const Round& r) { return r.one.wall / r.floor.wall; }), "(aim <= 0.85)");
+    show("tunepress default jobs: times faster than the floor",
+         Over(rounds, [](const Round& r) { return r.floor.wall / r.all.wall; }), "(aim >= 2)");
+    // A processor-bound batch on N cores ends at best after the floor's processor time / N.
+    show("default jobs against the limit (floor's processor time / cores)",
+         Over(rounds, [&](const Round& r) { return r.all.wall / (r.floor.cpu / cores); }),
+         "(aim <= 1.15)");
+    show("processor time of default jobs / floor's",
+         Over(rounds, [](const Round& r) { return r.all.cpu / r.floor.cpu; }), "");
+    show("levelling: on / off",
+         Over(rounds, [](const Round& r) { return r.all.wall / r.off.wall; }), "(aim <= 1.15)");
+    long peakOne = 0, peakAll = 0, peakOff = 0;
+    qint64 tempFloor = 0, tempOne = 0, tempAll = 0, tempOff = 0;
+    for (const Round& r : rounds) {
+        peakOne = std::max(peakOne, r.one.peakKilobytes);
+        peakAll = std::max(peakAll, r.all.peakKilobytes);
+        peakOff = std::max(peakOff, r.off.peakKilobytes);
+        tempFloor = std::max(tempFloor, r.floor.peakTempBytes);
+        tempOne = std::max(tempOne, r.one.peakTempBytes);
+        tempAll = std::max(tempAll, r.all.peakTempBytes);
+        tempOff = std::max(tempOff, r.off.peakTempBytes);
+    }
+    std::printf("peak TEMP use: floor %.1f MB, tunepress -j1 %.1f MB, default jobs %.1f MB, "
+                "--loudness off %.1f MB\n",
+                double(tempFloor) / 1e6, double(tempOne) / 1e6, double(tempAll) / 1e6,
+                double(tempOff) / 1e6);
+    std::printf("peak memory of tunepress: -j1 %.1f MB, default jobs %.1f MB, --loudness off "
+                "%.1f MB\n",
+                double(peakOne) / 1024, double(peakAll) / 1024, double(peakOff) / 1024);
 }
 
 // tunepress -j2 with long songs, which outgrow the memory a song is held in.
@@ -236,11 +277,6 @@ int main(int argc, char** argv)
 
     const QString bare = work.filePath(QStringLiteral("bare"));
     QDir().mkpath(bare);
-    const Measured floor = Spawn(
-        {QStringLiteral("sh"), QStringLiteral("-c"), FloorScript(songs, config, temp, bare)}, temp);
-    const Measured pipe =
-        Spawn({QStringLiteral("sh"), QStringLiteral("-c"), PipeScript(songs, config, bare)}, temp);
-
     auto tunepress = [&](const QStringList& extra) {
         const QString out = work.filePath(QStringLiteral("out%1").arg(extra.join(QString())));
         QDir().mkpath(out);
@@ -249,17 +285,28 @@ int main(int argc, char** argv)
                          extra + songs,
                      temp);
     };
-    const Measured one = tunepress({QStringLiteral("-j1")});
-    const Measured all = tunepress({});
-    const Measured off = tunepress({QStringLiteral("--loudness"), QStringLiteral("off")});
-
-    Print({files, music, tinySeconds, floor, pipe, one, all, off});
+    const int roundCount = argc > 5 ? std::max(1, atoi(argv[5])) : 3;
+    QList<Round> rounds;
+    bool failed = false;
+    for (int i = 0; i < roundCount; ++i) {
+        Round r;
+        r.floor = Spawn(
+            {QStringLiteral("sh"), QStringLiteral("-c"), FloorScript(songs, config, temp, bare)},
+            temp);
+        r.pipe = Spawn(
+            {QStringLiteral("sh"), QStringLiteral("-c"), PipeScript(songs, config, bare)}, temp);
+        r.one = tunepress({QStringLiteral("-j1")});
+        r.all = tunepress({});
+        r.off = tunepress({QStringLiteral("--loudness"), QStringLiteral("off")});
+        for (const Measured* run : {&r.floor, &r.pipe, &r.one, &r.all, &r.off})
+            failed = failed || run->status != 0;
+        rounds << r;
+    }
+    Print(rounds, files, music, tinySeconds);
     const double longSeconds = argc > 3 ? std::max(60.0, atof(argv[3])) : 480.0;
     const int longSongs = argc > 4 ? std::max(2, atoi(argv[4])) : 2;
     const Measured two = LongSongs(program, work, temp, longSeconds, longSongs);
-    if (one.status != 0 || all.status != 0 || off.status != 0 || floor.status != 0 ||
-        two.status != 0)
-        std::printf("a run failed: floor %d, -j1 %d, default %d, off %d, long songs %d\n",
-                    floor.status, one.status, all.status, off.status, two.status);
+    if (failed || two.status != 0)
+        std::printf("a run failed (long songs: status %d)\n", two.status);
     return 0;
 }
