@@ -20,9 +20,10 @@ namespace {
 
 // Enough of the child's output to name the reason of a failure.
 constexpr qsizetype KeptOutput = 4096;
-// The size asked for the pipes between this program and the tools: the most the system gives
-// without privileges.
-constexpr int LargePipeBytes = 1024 * 1024;
+// The size asked for a pipe that carries sound between this program and a tool: a few turns of
+// a pipe's loop at the tools' pace, and little against what the system lets one user's pipes
+// hold, however many jobs run.
+constexpr int SoundPipeBytes = 256 * 1024;
 
 QString DisplayArgument(const QString& argument)
 {
@@ -142,17 +143,17 @@ public:
     ChildFiles& operator=(const ChildFiles&) = delete;
 
     // Each tool also leads a process group of its own, so that a terminal's Ctrl-C reaches this
-    // program alone, which then stops the tool itself and knows why it ended.
-    void handTo(QProcess& process) const
+    // program alone, which then stops the tool itself and knows why it ended. The stream that
+    // carries sound, if any (-1: none), gets a larger pipe, so that this program fills or empties
+    // it a few times a second rather than at every read and write of the tool; where the system
+    // refuses, it keeps its size.
+    void handTo(QProcess& process, int soundStream) const
     {
-        process.setChildProcessModifier([input = m_input, folder = m_folder] {
+        process.setChildProcessModifier([input = m_input, folder = m_folder, soundStream] {
             // Only calls that are safe between fork and exec.
             ::setpgid(0, 0);
-            // Pipes that hold a good part of a second of sound let this program fill and empty
-            // them a few times a second rather than at every read and write of a tool. Where
-            // the system refuses, the pipes keep their size.
-            for (const int stream : {STDIN_FILENO, STDOUT_FILENO})
-                ::fcntl(stream, F_SETPIPE_SZ, LargePipeBytes);
+            if (soundStream >= 0)
+                ::fcntl(soundStream, F_SETPIPE_SZ, SoundPipeBytes);
             if ((input >= 0 && ::dup2(input, STDIN_FILENO) < 0) ||
                 (folder >= 0 && ::fchdir(folder) != 0))
                 ::_exit(127);
@@ -171,7 +172,8 @@ private:
 
 // Sets up the child's input and environment and starts it; answers whether it started, with
 // the reason in the outcome when it did not.
-bool Start(QProcess& process, const Command& command, Outcome& outcome, QIODevice::OpenMode mode)
+bool Start(QProcess& process, const Command& command, Outcome& outcome, QIODevice::OpenMode mode,
+           int soundStream = -1)
 {
     QString failure;
     const ChildFiles files(command, failure);
@@ -179,7 +181,7 @@ bool Start(QProcess& process, const Command& command, Outcome& outcome, QIODevic
         outcome.lastOutput = Platform::DisplayPath(failure);
         return false;
     }
-    files.handTo(process);
+    files.handTo(process, soundStream);
     if (!command.standardInputFile.isEmpty() || !(mode & QIODevice::WriteOnly))
         process.setStandardInputFile(QProcess::nullDevice());
     if (!command.environment.isEmpty()) {
@@ -380,10 +382,10 @@ private:
 bool Pipe::start(const Command& producer, const Command& consumer)
 {
     m_consumer.setProcessChannelMode(QProcess::MergedChannels);
-    if (!Start(m_consumer, consumer, m_result.consumer, QIODevice::ReadWrite))
+    if (!Start(m_consumer, consumer, m_result.consumer, QIODevice::ReadWrite, STDIN_FILENO))
         return false;
     m_producer.setProcessChannelMode(QProcess::SeparateChannels);
-    if (!Start(m_producer, producer, m_result.producer, QIODevice::ReadOnly)) {
+    if (!Start(m_producer, producer, m_result.producer, QIODevice::ReadOnly, STDOUT_FILENO)) {
         m_consumer.closeWriteChannel();
         Stop(m_consumer);
         return false;
