@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
+#include <QThread>
 #include <QtConcurrent/QtConcurrentMap>
 #include <condition_variable>
 #include <mutex>
@@ -36,6 +37,25 @@ size_t qHash(const Mp3Key& key, size_t seed)
     return key.hash ^ seed;
 }
 
+// The entry at index claims its MP3 path, unless an entry before it has claimed it already.
+void Claim(PlannedEntry* entries, qsizetype index, size_t hash, QHash<Mp3Key, qsizetype>& writers,
+           bool skipExisting)
+{
+    PlannedEntry& entry = entries[index];
+    const auto writer = writers.constFind({entry.mp3, hash});
+    if (writer != writers.cend()) {
+        entry.status = BatchEntry::Status::Failed;
+        entry.reason = QStringLiteral("its MP3 file is written from ") + entries[*writer].source +
+                       QStringLiteral(", given before it");
+        return;
+    }
+    writers.insert({entry.mp3, hash}, index);
+    if (skipExisting && Paths::FileExists(entry.mp3)) {
+        entry.status = BatchEntry::Status::Skipped;
+        entry.reason = QStringLiteral("the MP3 file exists already");
+    }
+}
+
 } // namespace
 
 QList<PlannedEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate, bool skipExisting)
@@ -53,24 +73,21 @@ QList<PlannedEntry> PlanBatch(const QList<Sources::Source>& sources, int bitrate
             source.mp3Folder, Conversion::BaseName(QStringView(entry.source)), bitrateText);
         hashes[size_t(index)] = qHash(entry.mp3);
     });
-    // Each MP3 path with the place of the entry that writes it.
-    QHash<Mp3Key, qsizetype> writers;
-    writers.reserve(entries.size());
-    for (qsizetype index = 0; index < entries.size(); ++index) {
-        PlannedEntry& entry = entries[index];
-        const auto writer = writers.constFind({entry.mp3, hashes[size_t(index)]});
-        if (writer != writers.cend()) {
-            entry.status = BatchEntry::Status::Failed;
-            entry.reason = QStringLiteral("its MP3 file is written from ") +
-                           entries.at(*writer).source + QStringLiteral(", given before it");
-            continue;
+    // The paths are claimed in shards by their hashes, the shards on all processors at once:
+    // every claim on one path falls in one shard, which takes its entries in the order given.
+    QList<size_t> shards;
+    for (int shard = 0; shard < std::max(1, QThread::idealThreadCount()); ++shard)
+        shards << size_t(shard);
+    QtConcurrent::blockingMap(shards, [&](size_t shard) {
+        // Each MP3 path with the place of the entry that writes it.
+        QHash<Mp3Key, qsizetype> writers;
+        writers.reserve(entries.size() / shards.size() + 1);
+        for (qsizetype index = 0; index < entries.size(); ++index) {
+            const size_t hash = hashes[size_t(index)];
+            if (hash % size_t(shards.size()) == shard)
+                Claim(first, index, hash, writers, skipExisting);
         }
-        writers.insert({entry.mp3, hashes[size_t(index)]}, index);
-        if (skipExisting && Paths::FileExists(entry.mp3)) {
-            entry.status = BatchEntry::Status::Skipped;
-            entry.reason = QStringLiteral("the MP3 file exists already");
-        }
-    }
+    });
     return entries;
 }
 

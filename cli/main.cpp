@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QStringEncoder>
 #include <QtConcurrent/QtConcurrentMap>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,17 @@ namespace {
 QByteArray Printable(const QString& text)
 {
     return Platform::DisplayPath(text).toLocal8Bit();
+}
+
+// Printable's bytes, made straight into the end of bytes: a dry run shows many thousands of
+// lines.
+void AppendPrintable(QByteArray& bytes, const QString& text, QStringEncoder& encoder)
+{
+    const QString shown = Platform::DisplayPath(text);
+    const qsizetype used = bytes.size();
+    bytes.resize(used + encoder.requiredSpace(shown.size()));
+    const char* end = encoder.appendToBuffer(bytes.data() + used, shown);
+    bytes.resize(end - bytes.constData());
 }
 
 void Print(std::FILE* stream, const QString& text)
@@ -72,8 +84,11 @@ int DryRun(const QList<PlannedEntry>& entries)
             starts << block * Block;
         const QList<QByteArray> lines = QtConcurrent::blockingMapped(starts, [&](qsizetype start) {
             QByteArray bytes;
-            for (qsizetype i = start; i < std::min(start + Block, entries.size()); ++i)
-                bytes += Printable(Console::PlannedLine(entries.at(i)) + QLatin1Char('\n'));
+            QStringEncoder encoder(QStringConverter::System);
+            for (qsizetype i = start; i < std::min(start + Block, entries.size()); ++i) {
+                AppendPrintable(bytes, Console::PlannedLine(entries.at(i)), encoder);
+                bytes += '\n';
+            }
             return bytes;
         });
         for (const QByteArray& block : lines)
