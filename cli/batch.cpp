@@ -44,14 +44,14 @@ void Claim(PlannedEntry* entries, qsizetype index, size_t hash, QHash<Mp3Key, qs
     PlannedEntry& entry = entries[index];
     const auto writer = writers.constFind({entry.mp3, hash});
     if (writer != writers.cend()) {
-        entry.status = BatchEntry::Status::Failed;
+        entry.status = PlannedEntry::Status::Failed;
         entry.reason = QStringLiteral("its MP3 file is written from ") + entries[*writer].source +
                        QStringLiteral(", given before it");
         return;
     }
     writers.insert({entry.mp3, hash}, index);
     if (skipExisting && Paths::FileExists(entry.mp3)) {
-        entry.status = BatchEntry::Status::Skipped;
+        entry.status = PlannedEntry::Status::Skipped;
         entry.reason = QStringLiteral("the MP3 file exists already");
     }
 }

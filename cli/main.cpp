@@ -23,14 +23,8 @@
 
 namespace {
 
-// The bytes that show the text, stray bytes of names escaped.
-QByteArray Printable(const QString& text)
-{
-    return Platform::DisplayPath(text).toLocal8Bit();
-}
-
-// Printable's bytes, made straight into the end of bytes: a dry run shows many thousands of
-// lines.
+// The bytes that show the text, stray bytes of names escaped, made straight into the end of
+// bytes: a dry run shows many thousands of lines.
 void AppendPrintable(QByteArray& bytes, const QString& text, QStringEncoder& encoder)
 {
     const QString shown = Platform::DisplayPath(text);
@@ -42,7 +36,9 @@ void AppendPrintable(QByteArray& bytes, const QString& text, QStringEncoder& enc
 
 void Print(std::FILE* stream, const QString& text)
 {
-    const QByteArray bytes = Printable(text);
+    QByteArray bytes;
+    QStringEncoder encoder(QStringConverter::System);
+    AppendPrintable(bytes, text, encoder);
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }

@@ -84,6 +84,28 @@ int HexValue(char digit)
     return -1;
 }
 
+// The text with each stray byte escaped and each lone surrogate replaced.
+QString Escaped(QStringView text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar unit = text[i];
+        if (unit.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            shown.append(unit);
+            shown.append(text[++i]);
+        } else if (IsEscapedByte(unit.unicode())) {
+            shown.append(QStringLiteral("\\x") +
+                         QString::number(unit.unicode() - EscapeBase, 16).rightJustified(2, u'0'));
+        } else if (unit.isSurrogate()) {
+            shown.append(QChar::ReplacementCharacter);
+        } else {
+            shown.append(unit);
+        }
+    }
+    return shown;
+}
+
 } // namespace
 
 QString DecodePath(QByteArrayView bytes)
@@ -135,30 +157,12 @@ QByteArray EncodePath(QStringView path)
 
 QString DisplayPath(const QString& text)
 {
-    return HasSurrogate(text) ? DisplayPath(QStringView(text)) : text;
+    return HasSurrogate(text) ? Escaped(text) : text;
 }
 
 QString DisplayPath(QStringView text)
 {
-    if (!HasSurrogate(text))
-        return text.toString();
-    QString shown;
-    shown.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar unit = text[i];
-        if (unit.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            shown.append(unit);
-            shown.append(text[++i]);
-        } else if (IsEscapedByte(unit.unicode())) {
-            shown.append(QStringLiteral("\\x") +
-                         QString::number(unit.unicode() - EscapeBase, 16).rightJustified(2, u'0'));
-        } else if (unit.isSurrogate()) {
-            shown.append(QChar::ReplacementCharacter);
-        } else {
-            shown.append(unit);
-        }
-    }
-    return shown;
+    return HasSurrogate(text) ? Escaped(text) : text.toString();
 }
 
 QString AbsolutePath(const QString& path)
